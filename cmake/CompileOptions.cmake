@@ -18,6 +18,9 @@ set(QUORVANE_SANITIZE "" CACHE STRING "Sanitizers: empty, 'address' (ASan+UBSan)
 if(QUORVANE_SANITIZE STREQUAL "address")
   add_compile_options(-fsanitize=address,undefined -fno-omit-frame-pointer)
   add_link_options(-fsanitize=address,undefined)
+  # Eigen drops its aligned-malloc shortcut under ASan while the prebuilt PCL
+  # keeps it; memory would then be freed by the wrong allocator.
+  add_compile_definitions(EIGEN_MALLOC_ALREADY_ALIGNED=1)
 elseif(QUORVANE_SANITIZE STREQUAL "thread")
   add_compile_options(-fsanitize=thread -fno-omit-frame-pointer)
   add_link_options(-fsanitize=thread)

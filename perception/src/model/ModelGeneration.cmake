@@ -1,0 +1,91 @@
+# Builds the ONNX models of the tests and benchmarks into ${PELORIN_MODEL_DIR}:
+#   PELORIN_TEST_MODEL             colour-patch network, head [1, 39, anchors]
+#   PELORIN_TEST_MODEL_TRANSPOSED  the same with head [1, anchors, 39]
+#   PELORIN_TEST_MODEL_PREPARED    the same written as exporters deliver models
+#                                  (int8, opset 17, ...), rewritten by
+#                                  tools/prepare_model.py
+#   PELORIN_YOLOV8N_MODEL          YOLOv8n-seg layers with random weights, rewritten
+#                                  by tools/prepare_model.py
+# Each is empty when the python packages to make it are missing.
+# Targets to depend on: pelorin_test_models, pelorin_yolov8n_seg_model.
+
+set(tools_dir ${PROJECT_SOURCE_DIR}/tools)
+set(prepare_script ${tools_dir}/prepare_model.py)
+set(PELORIN_MODEL_DIR ${PROJECT_BINARY_DIR}/models CACHE INTERNAL "Generated ONNX models")
+file(MAKE_DIRECTORY ${PELORIN_MODEL_DIR})
+
+# A pyenv or venv interpreter may shadow Debian's, which has the packages.
+function(pelorin_find_python out modules)
+  foreach(python IN ITEMS ${Python3_EXECUTABLE} /usr/bin/python3)
+    execute_process(COMMAND ${python} -c "import ${modules}"
+                    RESULT_VARIABLE failed OUTPUT_QUIET ERROR_QUIET)
+    if(NOT failed)
+      set(${out} ${python} PARENT_SCOPE)
+      return()
+    endif()
+  endforeach()
+  set(${out} "" PARENT_SCOPE)
+endfunction()
+
+pelorin_find_python(onnx_python "onnx, numpy")
+pelorin_find_python(torch_python "onnx, numpy, torch")
+if(NOT onnx_python)
+  message(WARNING "python3 with onnx and numpy not found (scripts/install_deps.sh): "
+                  "the model tests and benchmarks will skip")
+  set(PELORIN_TEST_MODEL "" CACHE INTERNAL "")
+  set(PELORIN_TEST_MODEL_TRANSPOSED "" CACHE INTERNAL "")
+  set(PELORIN_TEST_MODEL_PREPARED "" CACHE INTERNAL "")
+  add_custom_target(pelorin_test_models)
+else()
+  set(PELORIN_TEST_MODEL ${PELORIN_MODEL_DIR}/colour_patch_seg.onnx CACHE INTERNAL "")
+  set(PELORIN_TEST_MODEL_TRANSPOSED ${PELORIN_MODEL_DIR}/colour_patch_seg_transposed.onnx
+      CACHE INTERNAL "")
+  set(test_model_script ${tools_dir}/models/make_test_model.py)
+  add_custom_command(
+    OUTPUT ${PELORIN_TEST_MODEL}
+    COMMAND ${onnx_python} ${test_model_script} ${PELORIN_TEST_MODEL}
+    DEPENDS ${test_model_script}
+    COMMENT "Generating the colour-patch test model")
+  add_custom_command(
+    OUTPUT ${PELORIN_TEST_MODEL_TRANSPOSED}
+    COMMAND ${onnx_python} ${test_model_script} ${PELORIN_TEST_MODEL_TRANSPOSED} --transposed
+    DEPENDS ${test_model_script}
+    COMMENT "Generating the colour-patch test model, transposed head")
+  set(as_exported ${PELORIN_MODEL_DIR}/colour_patch_seg_as_exported.onnx)
+  set(PELORIN_TEST_MODEL_PREPARED ${PELORIN_MODEL_DIR}/colour_patch_seg_prepared.onnx
+      CACHE INTERNAL "")
+  add_custom_command(
+    OUTPUT ${as_exported}
+    COMMAND ${onnx_python} ${test_model_script} ${as_exported} --as-exported
+    DEPENDS ${test_model_script}
+    COMMENT "Generating the colour-patch test model as exporters deliver it")
+  add_custom_command(
+    OUTPUT ${PELORIN_TEST_MODEL_PREPARED}
+    COMMAND ${onnx_python} ${prepare_script} ${as_exported} ${PELORIN_TEST_MODEL_PREPARED}
+    DEPENDS ${as_exported} ${prepare_script}
+    COMMENT "Preparing the exported colour-patch test model for OpenCV DNN")
+  add_custom_target(pelorin_test_models ALL
+    DEPENDS ${PELORIN_TEST_MODEL} ${PELORIN_TEST_MODEL_TRANSPOSED} ${PELORIN_TEST_MODEL_PREPARED})
+endif()
+
+set(yolov8n_raw ${PELORIN_MODEL_DIR}/yolov8n_seg_random_export.onnx)
+set(yolov8n_prepared ${PELORIN_MODEL_DIR}/yolov8n_seg_random.onnx)
+set(export_script ${tools_dir}/models/make_yolov8n_seg.py)
+if(torch_python)
+  set(PELORIN_YOLOV8N_MODEL ${yolov8n_prepared} CACHE INTERNAL "")
+  add_custom_command(
+    OUTPUT ${yolov8n_raw}
+    COMMAND ${torch_python} ${export_script} ${yolov8n_raw}
+    DEPENDS ${export_script}
+    COMMENT "Exporting YOLOv8n-seg with random weights")
+  add_custom_command(
+    OUTPUT ${yolov8n_prepared}
+    COMMAND ${onnx_python} ${prepare_script} ${yolov8n_raw} ${yolov8n_prepared}
+    DEPENDS ${yolov8n_raw} ${prepare_script}
+    COMMENT "Preparing YOLOv8n-seg for OpenCV DNN")
+  add_custom_target(pelorin_yolov8n_seg_model DEPENDS ${yolov8n_prepared})
+else()
+  message(STATUS "python3-torch not found: the YOLOv8n-seg test and benchmark will skip")
+  set(PELORIN_YOLOV8N_MODEL "" CACHE INTERNAL "")
+  add_custom_target(pelorin_yolov8n_seg_model)
+endif()

@@ -1,0 +1,3 @@
+#pragma once
+
+#include "cv_bridge/cv_bridge.h"

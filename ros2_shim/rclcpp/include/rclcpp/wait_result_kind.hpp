@@ -1,0 +1,13 @@
+#pragma once
+
+namespace rclcpp
+{
+
+enum class WaitResultKind
+{
+  Ready,
+  Timeout,
+  Empty,
+};
+
+}  // namespace rclcpp
