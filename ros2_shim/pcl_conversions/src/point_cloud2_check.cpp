@@ -2,11 +2,13 @@
 
 #include <cstdint>
 #include <limits>
+#include <stdexcept>
 #include <string>
 
 #include <pcl/exceptions.h>
 
 #include "sensor_msgs/msg/point_field.hpp"
+#include "sensor_msgs/point_cloud2_iterator.hpp"
 
 namespace pcl_conversions
 {
@@ -14,27 +16,6 @@ namespace detail
 {
 namespace
 {
-
-uint64_t elementBytes(uint8_t datatype)
-{
-  using PF = sensor_msgs::msg::PointField;
-  switch (datatype) {
-    case PF::INT8:
-    case PF::UINT8:
-      return 1;
-    case PF::INT16:
-    case PF::UINT16:
-      return 2;
-    case PF::INT32:
-    case PF::UINT32:
-    case PF::FLOAT32:
-      return 4;
-    case PF::FLOAT64:
-      return 8;
-    default:
-      return 0;
-  }
-}
 
 [[noreturn]] void reject(const std::string & why)
 {
@@ -67,8 +48,10 @@ void checkPointCloud2(const sensor_msgs::msg::PointCloud2 & cloud)
       std::to_string(cloud.width) + " x point_step " + std::to_string(cloud.point_step));
   }
   for (const auto & field : cloud.fields) {
-    const uint64_t bytes = elementBytes(field.datatype);
-    if (bytes == 0) {
+    uint64_t bytes = 0;
+    try {
+      bytes = static_cast<uint64_t>(sensor_msgs::sizeOfPointField(field.datatype));
+    } catch (const std::runtime_error &) {
       reject("field " + field.name + " has unknown datatype " + std::to_string(field.datatype));
     }
     const uint64_t count = field.count == 0 ? 1 : field.count;

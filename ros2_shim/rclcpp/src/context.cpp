@@ -59,10 +59,15 @@ void Context::init(int argc, char const * const * argv, const rclcpp::InitOption
   }
   std::lock_guard<std::mutex> lock(registry_mutex());
   auto & contexts = registry();
+  const Context * self = this;
+  // Drop the dead, and this context's entry from an earlier init.
   contexts.erase(
     std::remove_if(
       contexts.begin(), contexts.end(),
-      [](const std::weak_ptr<Context> & weak) {return weak.expired();}),
+      [self](const std::weak_ptr<Context> & weak) {
+        auto context = weak.lock();
+        return !context || context.get() == self;
+      }),
     contexts.end());
   contexts.push_back(weak_from_this());
 }

@@ -27,11 +27,8 @@ NodeBase::NodeBase(
     global_arguments_ = context_->get_global_arguments();
   }
   if (!options.arguments().empty()) {
-    // Node arguments carry no program name; give the parser one.
-    std::vector<std::string> arguments{"node"};
-    arguments.insert(arguments.end(), options.arguments().begin(), options.arguments().end());
     local_arguments_ = std::make_shared<const detail::ParsedArguments>(
-      detail::parse_arguments(arguments));
+      detail::parse_arguments(options.arguments()));
   }
   // Node-local rules win over global ones.
   name_ = node_name;

@@ -4,6 +4,7 @@
 #include <thread>
 
 #include "geometry_msgs/msg/point.hpp"
+#include "rclcpp/wait_for_message.hpp"
 #include "rclcpp_fixture.hpp"
 
 namespace

@@ -19,5 +19,4 @@
 #include "rclcpp/time.hpp"
 #include "rclcpp/timer.hpp"
 #include "rclcpp/utilities.hpp"
-#include "rclcpp/wait_for_message.hpp"
 #include "rclcpp/wait_set.hpp"
