@@ -1,0 +1,136 @@
+#include "quorvane_object_detect/depth_camera.hpp"
+
+#include <chrono>
+#include <functional>
+#include <utility>
+
+#include <Eigen/Geometry>
+
+#include "geometry_msgs/msg/pose.hpp"
+
+DepthCamera::DepthCamera(
+  std::shared_ptr<rclcpp_lifecycle::LifecycleNode> node, int camera_id,
+  const std::string & depth_topic, const std::string & rgb_topic,
+  const std::string & camera_info_topic,
+  std::shared_ptr<pelorin::perception::TrashTracker> trash_tracker)
+: trash_tracker_(std::move(trash_tracker)),
+  node_(std::move(node)),
+  camera_id_(camera_id),
+  dangerous_region_history_cloud_(new pcl::PointCloud<pcl::PointXYZ>())
+{
+  getConfigParameters();
+  getRemoveGroundPara();
+  getGroundHeightPara();
+  getPointCloudClusterPara();
+
+  cloud_ = std::make_shared<Cloud>(
+    cloud_para_,
+    std::make_shared<pelorin::perception::CloudCluster>(cloud_cluster_para_),
+    std::make_shared<pelorin::perception::RemoveGroundLineFit>(remove_ground_params_));
+
+  tf_buffer_ = std::make_unique<tf2_ros::Buffer>(
+    node_->get_clock(), tf2::durationFromSec(10.0), rclcpp::Node::SharedPtr());
+  tf_listener_ = std::make_shared<tf2_ros::TransformListener>(*tf_buffer_, true);
+
+  const auto context = node_->get_node_options().context();
+  while (!get_cam_para(camera_info_topic)) {
+    if (!rclcpp::ok(context)) {
+      throw StartUpInterrupted("shut down while camera " + std::to_string(camera_id_) +
+              " waited for its camera info");
+    }
+    QLOG_ERROR("ErrorCode:{}, camera param info initialize failed.", kErrCamParamInit);
+    // get_cam_para fails at once on an empty topic name; keep the retry from
+    // spinning and let a shutdown end it.
+    if (camera_info_topic.empty() && !rclcpp::sleep_for(std::chrono::seconds(1), context)) {
+      throw StartUpInterrupted("shut down while camera " + std::to_string(camera_id_) +
+              " had no camera-info topic");
+    }
+  }
+
+  initializeAi();
+  initializeDynamicCloudDetector();
+
+  try {
+    startWorkers();
+    setUpAfterWorkers(depth_topic, rgb_topic);
+  } catch (...) {
+    // A throwing constructor runs no destructor: joinable threads would end the process.
+    stopWorkers();
+    throw;
+  }
+}
+
+DepthCamera::~DepthCamera()
+{
+  stopWorkers();
+}
+
+void DepthCamera::startWorkers()
+{
+  if (trash_tracker_) {
+    trash_thread_ = std::thread(&DepthCamera::trashDetectionCallback, this, &trash_thread_input_);
+    registerWithTracker();
+  }
+  dangerous_thread_ = std::thread(
+    &DepthCamera::dangerousMapCallback, this, &lethal_region_input_, &dangerous_region_input_);
+  if (use_ai_thread_) {
+    ai_thread_ = std::thread(&DepthCamera::aiInferenceCallback, this, &ai_thread_input_);
+  }
+}
+
+void DepthCamera::registerWithTracker()
+{
+  geometry_msgs::msg::Pose pose;
+  pose.position.x = cam_to_base_matrix_(0, 3);
+  pose.position.y = cam_to_base_matrix_(1, 3);
+  pose.position.z = cam_to_base_matrix_(2, 3);
+  const Eigen::Matrix3f rotation = cam_to_base_matrix_.block<3, 3>(0, 0);
+  const Eigen::Quaternionf orientation(rotation);
+  pose.orientation.x = orientation.x();
+  pose.orientation.y = orientation.y();
+  pose.orientation.z = orientation.z();
+  pose.orientation.w = orientation.w();
+  // The tracker takes {fx, cx, fy, cy}.
+  trash_tracker_->AddCamera(
+    pose, image_width_, image_height_,
+    {intrinsics_[0], intrinsics_[2], intrinsics_[1], intrinsics_[3]});
+}
+
+void DepthCamera::setUpAfterWorkers(const std::string & depth_topic, const std::string & rgb_topic)
+{
+  initializeSubscriber(depth_topic, rgb_topic);
+  initializePublisher();
+  param_callback_handle_ = node_->add_on_set_parameters_callback(
+    std::bind(&DepthCamera::dynamicParametersCallback, this, std::placeholders::_1));
+}
+
+void DepthCamera::stopWorkers()
+{
+  stop_workers_.store(true);
+  // Taking each worker's mutex after raising the flag means a worker either
+  // sees the flag before it waits or is already waiting and gets the wake-up.
+  const auto wake = [](std::mutex & mutex, std::condition_variable & cv) {
+      { std::lock_guard<std::mutex> lock(mutex); }
+      cv.notify_all();
+    };
+  wake(trash_mutex_, trash_cv_);
+  wake(ai_mutex_, ai_cv_);
+  wake(dangerous_mutex_, dangerous_cv_);
+  for (std::thread * worker : {&trash_thread_, &dangerous_thread_, &ai_thread_}) {
+    if (worker->joinable()) {
+      worker->join();
+    }
+  }
+}
+
+std::size_t DepthCamera::rgbQueueSize() const
+{
+  std::lock_guard<std::mutex> lock(rgb_mutex_);
+  return rgb_queue_.size();
+}
+
+std::size_t DepthCamera::depthQueueSize() const
+{
+  std::lock_guard<std::mutex> lock(depth_mutex_);
+  return depth_queue_.size();
+}

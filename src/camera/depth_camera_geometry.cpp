@@ -1,0 +1,51 @@
+#include <chrono>
+
+#include "pcl_ros/transforms.hpp"
+#include "quorvane_object_detect/depth_camera.hpp"
+#include "quorvane_object_detect/wait_for_message.hpp"
+#include "tf2/exceptions.h"
+#include "tf2/time.h"
+
+bool DepthCamera::get_cam_para(const std::string & camera_info_topic)
+{
+  if (camera_info_topic.empty()) {
+    return false;
+  }
+  sensor_msgs::msg::CameraInfo info;
+  if (!rclcpp::wait_for_message(info, node_, camera_info_topic, std::chrono::seconds(10))) {
+    return false;
+  }
+  const float fx = static_cast<float>(info.k[0]);
+  const float fy = static_cast<float>(info.k[4]);
+  const float cx = static_cast<float>(info.k[2]);
+  const float cy = static_cast<float>(info.k[5]);
+  intrinsics_ = {fx, fy, cx, cy};
+  QLOG_INFO("cam_{} : fxParam={}, cxParam={}, fyParam={}, cyParam={}", camera_id_, fx, cx, fy, cy);
+  image_width_ = static_cast<int>(info.width);
+  image_height_ = static_cast<int>(info.height);
+
+  if (getTransformMatrix(kBaseFrame, info.header.frame_id, node_->now(), cam_to_base_matrix_)) {
+    base_to_cam_matrix_ = cam_to_base_matrix_.inverse();
+    return true;
+  }
+  QLOG_ERROR("Failed to lookup transform from {} to {}", info.header.frame_id, kBaseFrame);
+  return false;
+}
+
+bool DepthCamera::getTransformMatrix(
+  const std::string & target, const std::string & source, const rclcpp::Time & time,
+  Eigen::Matrix4f & matrix)
+{
+  const tf2::Duration timeout = tf2::durationFromSec(0.5);
+  try {
+    const auto transform = tf_buffer_->lookupTransform(
+      target, source, tf2::TimePoint(std::chrono::nanoseconds(time.nanoseconds())), timeout);
+    pcl_ros::transformAsMatrix(transform, matrix);
+    return true;
+  } catch (const tf2::TransformException & error) {
+    QLOG_ERROR(
+      "Transform {} to {} error of sensor data:{}, quitting callback", source, target,
+      error.what());
+    return false;
+  }
+}

@@ -1,0 +1,204 @@
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <exception>
+#include <functional>
+#include <mutex>
+
+#include <opencv2/core.hpp>
+
+#include "cv_bridge/cv_bridge.h"
+#include "pelorin/perception/time_conversions.hpp"
+#include "quorvane_object_detect/depth_camera.hpp"
+
+namespace
+{
+
+// Report-site keys of error_report_time_.
+constexpr int kKeyImageAge = 762;  // + kind: 762 colour, 763 depth
+constexpr int kKeyEmptyDepth = 775;
+constexpr int kKeyRgbRate = 797;
+constexpr int kKeyRgbStale = 809;
+constexpr int kKeyDepthRate = 825;
+constexpr int kKeyDepthStale = 836;
+
+constexpr double kMaxImageAge = 0.5;  // s
+constexpr double kMinStreamRate = 5.0;  // Hz
+constexpr double kMaxStreamSilence = 1.0;  // s
+constexpr double kReportInterval = 60.0;  // s
+
+}  // namespace
+
+void DepthCamera::initializeSubscriber(const std::string & depth_topic, const std::string & rgb_topic)
+{
+  QLOG_DEBUG("initialize subscriber start");
+  using std::placeholders::_1;
+
+  rgb_callback_group_ =
+    node_->create_callback_group(rclcpp::CallbackGroupType::MutuallyExclusive, true);
+  rclcpp::SubscriptionOptions rgb_options;
+  rgb_options.callback_group = rgb_callback_group_;
+  rgb_sub_ = node_->create_subscription<sensor_msgs::msg::Image>(
+    rgb_topic, rclcpp::QoS(1), std::bind(&DepthCamera::rgbCallback, this, _1), rgb_options);
+
+  depth_callback_group_ =
+    node_->create_callback_group(rclcpp::CallbackGroupType::MutuallyExclusive, true);
+  rclcpp::SubscriptionOptions depth_options;
+  depth_options.callback_group = depth_callback_group_;
+  depth_sub_ = node_->create_subscription<sensor_msgs::msg::Image>(
+    depth_topic, rclcpp::QoS(1), std::bind(&DepthCamera::callback, this, _1), depth_options);
+
+  fsm_status_sub_ = node_->create_subscription<quorvane_protocol::msg::TaskCenterFsmStatus>(
+    fsm_status_topic_, rclcpp::QoS(1), std::bind(&DepthCamera::fsmStatusCallback, this, _1));
+
+  sensor_check_timer_ = node_->create_wall_timer(
+    std::chrono::milliseconds(500), std::bind(&DepthCamera::sensorCheckCallback, this),
+    depth_callback_group_);
+  QLOG_DEBUG("initialize Subscriber end");
+}
+
+void DepthCamera::rgbCallback(const sensor_msgs::msg::Image::ConstSharedPtr & msg)
+{
+  if (!active_.load()) {
+    QLOG_DEBUG("current now is hibernate");
+    return;
+  }
+  checkData(msg, 0);
+
+  std::lock_guard<std::mutex> lock(rgb_mutex_);
+  rgb_queue_.push_back(msg);
+  if (rgb_queue_.size() > static_cast<std::size_t>(std::max(rgb_buffer_size_, 0))) {
+    rgb_queue_.pop_front();
+  }
+  if (data_flow_trace_) {
+    const double now = TimeToDouble(node_->now());
+    const double stamp = TimeToDouble(msg->header);
+    QLOG_DEBUG("camera_{0:d} rgbCallback get msg-time = {1:05.4f}(s)", camera_id_, stamp);
+    rgb_latency_sum_ += std::fabs(now - stamp);
+    rgb_latency_count_ += 1;
+    if (rgb_latency_count_ > 74) {
+      QLOG_INFO(
+        "camera_{0:d} rgbCallback time fly even = {1:05.4f}(s)", camera_id_,
+        rgb_latency_sum_ / rgb_latency_count_);
+      rgb_latency_sum_ = 0.0;
+      rgb_latency_count_ = 0;
+    }
+  }
+}
+
+// Intake of a depth frame: the active test, the freshness check and the queue
+// the sensor check watches.
+void DepthCamera::callback(const sensor_msgs::msg::Image::ConstSharedPtr & msg)
+{
+  if (!active_.load()) {
+    QLOG_DEBUG("current now is hibernate");
+    return;
+  }
+  checkData(msg, 1);
+  std::lock_guard<std::mutex> lock(depth_mutex_);
+  depth_queue_.push_back(msg);
+  if (depth_queue_.size() > static_cast<std::size_t>(std::max(rgb_buffer_size_, 0))) {
+    depth_queue_.pop_front();
+  }
+}
+
+void DepthCamera::fsmStatusCallback(
+  std::shared_ptr<const quorvane_protocol::msg::TaskCenterFsmStatus> msg)
+{
+  hibernate_.store(msg->fsm_state == 8 && msg->fsm_sub_state != 400);
+}
+
+void DepthCamera::checkData(const sensor_msgs::msg::Image::ConstSharedPtr & msg, int kind)
+{
+  const double now = TimeToDouble(node_->now());
+  const double stamp = TimeToDouble(msg->header);
+  const char * name = kind == 0 ? "rgb" : "depth";
+  if (now - stamp > kMaxImageAge) {
+    if (claimReport(kKeyImageAge + kind, now)) {
+      QLOG_ERROR(
+        "camera{} {} time error, current_time is {} but msg_time is {}", camera_id_, name, now,
+        stamp);
+      sendErrorCode(kErrSensorTime);
+    }
+    return;
+  }
+  if (kind != 1) {
+    return;
+  }
+  // A frame cv_bridge cannot read, or that is not one channel, says nothing
+  // about emptiness: report it and leave the frame to the pipeline.
+  cv::Mat depth;
+  try {
+    depth = cv_bridge::toCvCopy(msg, msg->encoding)->image;
+  } catch (const std::exception & error) {
+    QLOG_ERROR("camera{} depth image unreadable: {}", camera_id_, error.what());
+    return;
+  }
+  if (depth.channels() != 1) {
+    QLOG_ERROR(
+      "camera{} depth image has {} channels ({}), expected one", camera_id_, depth.channels(),
+      msg->encoding);
+    return;
+  }
+  if (cv::countNonZero(depth) == 0 && claimReport(kKeyEmptyDepth, now)) {
+    QLOG_ERROR("camera{} {} is empty", camera_id_, name);
+    sendErrorCode(kErrSensorData);
+  }
+}
+
+void DepthCamera::sensorCheckCallback()
+{
+  const double now = TimeToDouble(node_->now());
+  {
+    std::lock_guard<std::mutex> lock(rgb_mutex_);
+    checkQueue(rgb_queue_, "rgb", now, kKeyRgbRate, kKeyRgbStale);
+  }
+  {
+    std::lock_guard<std::mutex> lock(depth_mutex_);
+    checkQueue(depth_queue_, "depth", now, kKeyDepthRate, kKeyDepthStale);
+  }
+}
+
+void DepthCamera::checkQueue(
+  const std::deque<std::shared_ptr<const sensor_msgs::msg::Image>> & queue, const char * kind,
+  double now, int rate_key, int stale_key)
+{
+  // Only a full queue says something about the stream's rate.
+  if (queue.empty() || queue.size() != static_cast<std::size_t>(rgb_buffer_size_)) {
+    return;
+  }
+  const double newest = TimeToDouble(queue.back()->header);
+  const double span = newest - TimeToDouble(queue.front()->header);
+  const double rate = static_cast<double>(queue.size()) / span;
+  if (rate < kMinStreamRate && claimReport(rate_key, now)) {
+    QLOG_ERROR("camera{} {} sensor frequency is too low {}", camera_id_, kind, rate);
+    sendErrorCode(kErrSensorData);
+  }
+  if (now - newest > kMaxStreamSilence && claimReport(stale_key, now)) {
+    QLOG_ERROR(
+      "{} long time without update data of cam_{}, last_update_time is {} but current_time is {}",
+      kind, camera_id_, newest, now);
+    sendErrorCode(kErrSensorData);
+  }
+}
+
+bool DepthCamera::claimReport(int key, double now)
+{
+  std::lock_guard<std::mutex> lock(error_report_mutex_);
+  const auto last = error_report_time_.find(key);
+  if (last != error_report_time_.end() && !(now - last->second > kReportInterval)) {
+    return false;
+  }
+  error_report_time_[key] = now;
+  return true;
+}
+
+void DepthCamera::sendErrorCode(int code)
+{
+  QLOG_ERROR("ErrorCode:{} in camera{}", code, camera_id_);
+  quorvane_protocol::msg::ExceptionHandle report;
+  report.header.stamp = node_->now();
+  report.header.frame_id = "";
+  report.error_code = code;
+  exception_handle_pub_->publish(report);
+}
