@@ -8,9 +8,15 @@
 
 int main(int argc, char ** argv)
 {
-  rclcpp::init(
-    argc, argv, rclcpp::InitOptions(rcutils_get_default_allocator()),
-    rclcpp::SignalHandlerOptions::All);
+  try {
+    rclcpp::init(
+      argc, argv, rclcpp::InitOptions(rcutils_get_default_allocator()),
+      rclcpp::SignalHandlerOptions::All);
+  } catch (const std::exception & error) {
+    // A bad command line or parameters file: nothing is running yet.
+    QLOG_ERROR("object_detect failed: {}", error.what());
+    return 1;
+  }
 
   int status = 0;
   std::shared_ptr<Base> node;

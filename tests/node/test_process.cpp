@@ -47,6 +47,16 @@ TEST(Process, MissingTrackerFileEndsStartUpWithOneLine)
   EXPECT_NE(errors[0].find("no_such_tracker.yaml"), std::string::npos) << errors[0];
 }
 
+TEST(Process, BrokenParametersFileEndsStartUpWithOneLine)
+{
+  const std::string file = std::string(QUORVANE_SOURCE_DIR) + "/tests/node/fixtures/broken_parameters.yaml";
+  const auto result = runProcess(OBJECT_DETECT, {"--ros-args", "--params-file", file}, kEnvironment);
+  EXPECT_EQ(result.exit_status, 1) << result.output;
+  const auto errors = errorLines(result.output);
+  ASSERT_EQ(errors.size(), 1U) << result.output;
+  EXPECT_NE(errors[0].find("broken_parameters.yaml"), std::string::npos) << errors[0];
+}
+
 TEST(Process, CameraConfigurationErrorEndsStartUpWithOneLine)
 {
   const std::string meta =
