@@ -18,6 +18,17 @@ namespace
 constexpr int32_t kUnmapped = 1;
 constexpr double kFallbackConfidence = 0.5;
 
+// The label of a mapping entry, or -1 (reported) when it is negative.
+int32_t readLabel(const YAML::Node & key, std::string * error, bool & reported)
+{
+  const auto label = key.as<int32_t>();
+  if (label < 0) {
+    appendParseError(error, "key " + std::to_string(label) + " is smaller than 0, ignore", reported);
+    return -1;
+  }
+  return label;
+}
+
 // Label -> class.  Returns false when the caller must stop parsing the file
 // (the section is not a mapping at all).
 bool parseClassMapping(
@@ -41,10 +52,8 @@ bool parseClassMapping(
         appendParseError(error, "value " + name + " cannot parse into SemanticType", reported);
         continue;
       }
-      const auto label = entry.first.as<int32_t>();
+      const int32_t label = readLabel(entry.first, error, reported);
       if (label < 0) {
-        appendParseError(
-          error, "key " + std::to_string(label) + " is smaller than 0, ignore", reported);
         continue;
       }
       const auto index = static_cast<size_t>(label);
@@ -94,10 +103,8 @@ void parseConfidenceThresholds(
           error, "Non-scalar key or value found in confidence_threshold", reported);
         continue;
       }
-      const auto label = entry.first.as<int32_t>();
+      const int32_t label = readLabel(entry.first, error, reported);
       if (label < 0) {
-        appendParseError(
-          error, "key " + std::to_string(label) + " is smaller than 0, ignore", reported);
         continue;
       }
       const auto index = static_cast<size_t>(label);
