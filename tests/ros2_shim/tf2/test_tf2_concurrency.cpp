@@ -34,13 +34,14 @@ TEST(Tf2BufferCoreConcurrency, LookupsDuringWritesStayConsistent)
 
   std::thread writer([&] {
       for (int i = 1; i <= kSamples; ++i) {
-        // Keep pace with the readers so that writes and look-ups really interleave.
-        while (attempts < i) {
-          std::this_thread::yield();
-        }
         const double t = i * kPeriod;
         EXPECT_TRUE(buffer.setTransform(link("odom", "base", t, t, 0, 0), "test"));
         written = i;
+        // Keep pace with the readers (however slowly they run) so that writes
+        // and look-ups really interleave.
+        while (attempts < i) {
+          std::this_thread::yield();
+        }
       }
       done = true;
     });
@@ -53,7 +54,7 @@ TEST(Tf2BufferCoreConcurrency, LookupsDuringWritesStayConsistent)
         while (!done) {
           const int newest_sample = written;
           if (newest_sample == 0) {  // time zero would mean "latest": wait for data
-            ++attempts;
+            std::this_thread::yield();
             continue;
           }
           const double newest = newest_sample * kPeriod;
