@@ -10,5 +10,9 @@ function(quorvane_add_gtest name)
   target_compile_definitions(${name} PRIVATE
     QUORVANE_SOURCE_DIR="${PROJECT_SOURCE_DIR}"
     QUORVANE_BINARY_DIR="${PROJECT_BINARY_DIR}")
-  gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT 300)
+  set(environment "")
+  if(QUORVANE_SANITIZE STREQUAL "thread")
+    set(environment ENVIRONMENT "TSAN_OPTIONS=suppressions=${PROJECT_SOURCE_DIR}/cmake/tsan.supp")
+  endif()
+  gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT 300 ${environment})
 endfunction()
