@@ -26,32 +26,19 @@ DynamicDetectorParams ParseDynamicDetectorParams(const YAML::Node& section)
                               "grow_distance"});
   const int kBigInt = 1000;
   const float kBig = 100.0F;
-  ReadOptionalValue(section, "history_length", p.history_length);
-  RequireInRange("history_length", p.history_length, 1, 60);  // about 1 MB per frame
-  ReadOptionalValue(section, "depth_margin", p.depth_margin);
-  RequireInRange("depth_margin", p.depth_margin, 0.0F, kBig);
-  ReadOptionalValue(section, "relative_margin", p.relative_margin);
-  RequireInRange("relative_margin", p.relative_margin, 0.0F, kBig);
-  ReadOptionalValue(section, "neighbourhood_px", p.neighbourhood_px);
-  RequireInRange("neighbourhood_px", p.neighbourhood_px, 0, 20);
-  ReadOptionalValue(section, "min_depth", p.min_depth);
-  RequireInRange("min_depth", p.min_depth, 0.0F, kBig);
-  ReadOptionalValue(section, "min_violating_frames", p.min_violating_frames);
-  RequireInRange("min_violating_frames", p.min_violating_frames, 1, p.history_length);
-  ReadOptionalValue(section, "max_baseline", p.max_baseline);
-  RequireInRange("max_baseline", p.max_baseline, 0.0F, kBig);
-  ReadOptionalValue(section, "max_rotation", p.max_rotation);
-  RequireInRange("max_rotation", p.max_rotation, 0.0F, 3.1416F);
-  ReadOptionalValue(section, "voxel_size", p.voxel_size);
-  RequireInRange("voxel_size", p.voxel_size, 0.005F, 10.0F);
-  ReadOptionalValue(section, "min_moving_points_per_voxel", p.min_moving_points_per_voxel);
-  RequireInRange("min_moving_points_per_voxel", p.min_moving_points_per_voxel, 1, kBigInt);
-  ReadOptionalValue(section, "min_moving_fraction_per_voxel", p.min_moving_fraction_per_voxel);
-  RequireInRange("min_moving_fraction_per_voxel", p.min_moving_fraction_per_voxel, 0.0F, 1.0F);
-  ReadOptionalValue(section, "min_moving_voxels_per_cluster", p.min_moving_voxels_per_cluster);
-  RequireInRange("min_moving_voxels_per_cluster", p.min_moving_voxels_per_cluster, 1, kBigInt);
-  ReadOptionalValue(section, "grow_distance", p.grow_distance);
-  RequireInRange("grow_distance", p.grow_distance, 0.0F, kBig);
+  ReadOptionalInRange(section, "history_length", p.history_length, 1, 60);  // about 1 MB per frame
+  ReadOptionalInRange(section, "depth_margin", p.depth_margin, 0.0F, kBig);
+  ReadOptionalInRange(section, "relative_margin", p.relative_margin, 0.0F, kBig);
+  ReadOptionalInRange(section, "neighbourhood_px", p.neighbourhood_px, 0, 20);
+  ReadOptionalInRange(section, "min_depth", p.min_depth, 0.0F, kBig);
+  ReadOptionalInRange(section, "min_violating_frames", p.min_violating_frames, 1, p.history_length);
+  ReadOptionalInRange(section, "max_baseline", p.max_baseline, 0.0F, kBig);
+  ReadOptionalInRange(section, "max_rotation", p.max_rotation, 0.0F, 3.1416F);
+  ReadOptionalInRange(section, "voxel_size", p.voxel_size, 0.005F, 10.0F);
+  ReadOptionalInRange(section, "min_moving_points_per_voxel", p.min_moving_points_per_voxel, 1, kBigInt);
+  ReadOptionalInRange(section, "min_moving_fraction_per_voxel", p.min_moving_fraction_per_voxel, 0.0F, 1.0F);
+  ReadOptionalInRange(section, "min_moving_voxels_per_cluster", p.min_moving_voxels_per_cluster, 1, kBigInt);
+  ReadOptionalInRange(section, "grow_distance", p.grow_distance, 0.0F, kBig);
   return p;
 }
 

@@ -42,6 +42,14 @@ void RequireInRange(const std::string& key, T value, T low, T high)
   }
 }
 
+// An optional key whose value, given or default, must lie in [low, high].
+template<typename T>
+void ReadOptionalInRange(const YAML::Node& map, const std::string& key, T& out, T low, T high)
+{
+  ReadOptionalValue(map, key, out);
+  RequireInRange(key, out, low, high);
+}
+
 // Throws for a key that is not known, so that a misspelt setting is not silently ignored.
 inline void RejectUnknownKeys(const YAML::Node& map, std::initializer_list<const char*> known)
 {

@@ -28,32 +28,19 @@ TrackerConfig ParseTrackerConfig(const YAML::Node& root)
                            "size_smoothing", "view_min_range", "view_max_range",
                            "view_border_px", "source_distance_tolerance", "max_tracks"});
   const double kBig = 1e6;
-  ReadOptionalValue(root, "association_distance", c.association_distance);
-  RequireInRange("association_distance", c.association_distance, 0.0, 100.0);
-  ReadOptionalValue(root, "merge_distance", c.merge_distance);
-  RequireInRange("merge_distance", c.merge_distance, 0.0, 100.0);
-  ReadOptionalValue(root, "confirm_hits", c.confirm_hits);
-  RequireInRange("confirm_hits", c.confirm_hits, 1, 1000000);
-  ReadOptionalValue(root, "max_misses", c.max_misses);
-  RequireInRange("max_misses", c.max_misses, 1, 1000000);
-  ReadOptionalValue(root, "tentative_max_age", c.tentative_max_age);
-  RequireInRange("tentative_max_age", c.tentative_max_age, 0.0, kBig);
-  ReadOptionalValue(root, "max_age", c.max_age);
-  RequireInRange("max_age", c.max_age, 0.0, kBig);
-  ReadOptionalValue(root, "position_smoothing", c.position_smoothing);
-  RequireInRange("position_smoothing", c.position_smoothing, 0.01, 1.0);
-  ReadOptionalValue(root, "size_smoothing", c.size_smoothing);
-  RequireInRange("size_smoothing", c.size_smoothing, 0.01, 1.0);
-  ReadOptionalValue(root, "view_min_range", c.view_min_range);
-  RequireInRange("view_min_range", c.view_min_range, 0.0, 100.0);
-  ReadOptionalValue(root, "view_max_range", c.view_max_range);
-  RequireInRange("view_max_range", c.view_max_range, c.view_min_range, 100.0);
-  ReadOptionalValue(root, "view_border_px", c.view_border_px);
-  RequireInRange("view_border_px", c.view_border_px, 0, 10000);
-  ReadOptionalValue(root, "source_distance_tolerance", c.source_distance_tolerance);
-  RequireInRange("source_distance_tolerance", c.source_distance_tolerance, 0.0, 100.0);
-  ReadOptionalValue(root, "max_tracks", c.max_tracks);
-  RequireInRange("max_tracks", c.max_tracks, 1, 100000);
+  ReadOptionalInRange(root, "association_distance", c.association_distance, 0.0, 100.0);
+  ReadOptionalInRange(root, "merge_distance", c.merge_distance, 0.0, 100.0);
+  ReadOptionalInRange(root, "confirm_hits", c.confirm_hits, 1, 1000000);
+  ReadOptionalInRange(root, "max_misses", c.max_misses, 1, 1000000);
+  ReadOptionalInRange(root, "tentative_max_age", c.tentative_max_age, 0.0, kBig);
+  ReadOptionalInRange(root, "max_age", c.max_age, 0.0, kBig);
+  ReadOptionalInRange(root, "position_smoothing", c.position_smoothing, 0.01, 1.0);
+  ReadOptionalInRange(root, "size_smoothing", c.size_smoothing, 0.01, 1.0);
+  ReadOptionalInRange(root, "view_min_range", c.view_min_range, 0.0, 100.0);
+  ReadOptionalInRange(root, "view_max_range", c.view_max_range, c.view_min_range, 100.0);
+  ReadOptionalInRange(root, "view_border_px", c.view_border_px, 0, 10000);
+  ReadOptionalInRange(root, "source_distance_tolerance", c.source_distance_tolerance, 0.0, 100.0);
+  ReadOptionalInRange(root, "max_tracks", c.max_tracks, 1, 100000);
   return c;
 }
 
