@@ -45,9 +45,14 @@ private:
 
 }  // namespace quorvane
 
-#define QUORVANE_LOG_AT(level, ...) \
+// A line filed under `function`: the step it belongs to, whichever helper
+// function writes it.
+#define QLOG_AS(function, level, ...) \
   ::quorvane::Logger::Instance().log( \
-    level, spdlog::source_loc{__FILE__, __LINE__, static_cast<const char *>(__func__)}, __VA_ARGS__)
+    level, spdlog::source_loc{__FILE__, __LINE__, function}, __VA_ARGS__)
+
+#define QUORVANE_LOG_AT(level, ...) \
+  QLOG_AS(static_cast<const char *>(__func__), level, __VA_ARGS__)
 
 #define QLOG_DEBUG(...) QUORVANE_LOG_AT(spdlog::level::debug, __VA_ARGS__)
 #define QLOG_INFO(...) QUORVANE_LOG_AT(spdlog::level::info, __VA_ARGS__)
