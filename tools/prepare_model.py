@@ -14,8 +14,10 @@ the network computes:
   - batch norms and constant bias additions are folded into their convolution;
   - constants of element-wise operations are tiled to the full output shape
     (OpenCV cannot broadcast e.g. [1, 4, A] * [1, A]);
+  - the box-distance (DFL) projection after the 16-bin softmax gets back its
+    exact weights 0..15, which int8 rounds;
   - every graph output gets its static shape;
-  - the graph is declared opset 13 (Reshape loses "allowzero").
+  - the graph is declared opset 13 and IR 7 (Reshape loses "allowzero").
 The input must have a static shape (export with a fixed image size).
 
 usage: prepare_model.py EXPORT.onnx PREPARED.onnx
@@ -28,6 +30,8 @@ import onnx
 from onnx import helper, numpy_helper, shape_inference, version_converter
 
 TARGET_OPSET = 13
+TARGET_IR = 7  # the IR that came with opset 13; onnx 1.12 checks nothing past IR 8
+REG_MAX = 16  # bins of YOLOv8's box-distance distribution
 ELEMENTWISE = {"Add", "Sub", "Mul", "Div"}
 
 
@@ -290,10 +294,12 @@ def split_to_slices(g):
         elif attr(n, "split") is not None:
             sizes = list(attr(n, "split"))
         else:
+            # Equal parts; since opset 18 ("num_outputs") the last may be smaller.
             if n.input[0] not in shapes:
                 raise PrepareError("Split %s: input shape unknown" % n.name)
-            total = shapes[n.input[0]][axis]
-            sizes = [total // len(n.output)] * len(n.output)
+            total, parts = shapes[n.input[0]][axis], len(n.output)
+            part = -(-total // parts)
+            sizes = [part] * (parts - 1) + [total - part * (parts - 1)]
         start = 0
         for out, size in zip(n.output, sizes):
             kept.append(helper.make_node(
@@ -368,20 +374,43 @@ def to_opset_13(model):
     if opset is None:
         raise PrepareError("model has no default-domain opset")
     if opset.version < TARGET_OPSET:
-        return version_converter.convert_version(model, TARGET_OPSET)
-    # Newer exports: the only later addition YOLOv8 graphs use is Reshape's allowzero.
-    for n in model.graph.node:
-        if n.op_type == "Reshape":
-            if attr(n, "allowzero", 0):
-                raise PrepareError("Reshape %s uses allowzero=1, which opset 13 lacks" % n.name)
-            for a in list(n.attribute):
-                if a.name == "allowzero":
-                    n.attribute.remove(a)
-    others = [helper.make_opsetid(o.domain, o.version) for o in model.opset_import
-              if o.domain not in ("", "ai.onnx")]
-    del model.opset_import[:]
-    model.opset_import.extend(others + [helper.make_opsetid("", TARGET_OPSET)])
+        model = version_converter.convert_version(model, TARGET_OPSET)
+    else:
+        # Newer exports: the only later addition YOLOv8 graphs use is Reshape's
+        # allowzero (Split's num_outputs goes with the Split itself).
+        for n in model.graph.node:
+            if n.op_type == "Reshape":
+                if attr(n, "allowzero", 0):
+                    raise PrepareError("Reshape %s uses allowzero=1, which opset 13 lacks" % n.name)
+                for a in list(n.attribute):
+                    if a.name == "allowzero":
+                        n.attribute.remove(a)
+        others = [helper.make_opsetid(o.domain, o.version) for o in model.opset_import
+                  if o.domain not in ("", "ai.onnx")]
+        del model.opset_import[:]
+        model.opset_import.extend(others + [helper.make_opsetid("", TARGET_OPSET)])
+    model.ir_version = TARGET_IR
     return model
+
+
+def restore_box_projection(g):
+    """The DFL projection turns each 16-bin softmax into an expected distance
+    with the fixed weights 0..15; int8 rounds them (14 comes back as 14.06),
+    which moves box edges by pixels. Found by its shape and by the softmax over
+    its channels that feeds it, whatever the exporter named it."""
+    producers = g.producers()
+    exact = np.arange(REG_MAX, dtype=np.float32).reshape(1, REG_MAX, 1, 1)
+    for n in g.nodes:
+        weight = g.consts.get(n.input[1]) if n.op_type == "Conv" else None
+        # Rounding moves a weight by far less than half a bin: anything else is
+        # another projection.
+        if weight is None or weight.shape != exact.shape or np.abs(weight - exact).max() >= 0.5:
+            continue
+        source = producers.get(n.input[0])
+        while source is not None and source.op_type == "Identity":  # a removed QDQ pair
+            source = producers.get(source.input[0])
+        if source is not None and source.op_type == "Softmax" and attr(source, "axis", -1) in (1, -3):
+            n.input[1] = g.add_const(n.name + "_dfl", exact)
 
 
 def set_output_shapes(g):
@@ -396,23 +425,53 @@ def set_output_shapes(g):
             dims.dim.add().dim_value = d
 
 
-def prepare(model):
+def check_static_input(model):
     for graph_input in model.graph.input:
         dims = graph_input.type.tensor_type.shape.dim
         if not all(d.HasField("dim_value") for d in dims):
             raise PrepareError("input %s has no static shape; export with a fixed image size" % graph_input.name)
-    g = Graph(to_opset_13(model))
-    fold_constants(g)
-    dequantize(g)
-    g.remove_dead()
-    fold_constants(g)
-    split_to_slices(g)
-    fold_into_convolutions(g)
-    tile_broadcast_constants(g)
-    g.remove_dead()
-    set_output_shapes(g)
+
+
+def check_result(model):
+    try:
+        onnx.checker.check_model(model)
+    except onnx.checker.ValidationError as e:
+        raise PrepareError("onnx %s rejects the rewritten graph (opset %d, IR %d): %s"
+                           % (onnx.__version__, TARGET_OPSET, TARGET_IR, e))
+
+
+REWRITES = [
+    ("folding constants", fold_constants),
+    ("dequantising", dequantize),
+    ("removing unused nodes", Graph.remove_dead),
+    ("folding dequantised constants", fold_constants),
+    ("restoring the box-distance projection", restore_box_projection),
+    ("splitting Split into Slices", split_to_slices),
+    ("folding batch norms and biases into convolutions", fold_into_convolutions),
+    ("tiling broadcast constants", tile_broadcast_constants),
+    ("removing unused nodes", Graph.remove_dead),
+    ("setting output shapes", set_output_shapes),
+]
+
+
+def step(name, function, *args):
+    """Runs one step; whatever goes wrong is reported under the step's name."""
+    try:
+        return function(*args)
+    except PrepareError as e:
+        raise PrepareError("%s failed: %s" % (name, e)) from e
+    except Exception as e:  # onnx and numpy errors: their own words, with their kind
+        raise PrepareError("%s failed: %s: %s" % (name, type(e).__name__, e)) from e
+
+
+def prepare(model):
+    step("checking the input shape", check_static_input, model)
+    model = step("declaring opset %d and IR %d" % (TARGET_OPSET, TARGET_IR), to_opset_13, model)
+    g = step("reading the weights", Graph, model)
+    for name, rewrite in REWRITES:
+        step(name, rewrite, g)
     model = g.to_model(with_value_info=False)
-    onnx.checker.check_model(model)
+    step("checking the result", check_result, model)
     return model
 
 
@@ -427,9 +486,12 @@ def main():
         sys.exit("prepare_model: cannot read %s: %s" % (args.source, e))
     try:
         model = prepare(source)
-    except (PrepareError, onnx.checker.ValidationError) as e:
+    except PrepareError as e:
         sys.exit("prepare_model: %s: %s" % (args.source, e))
-    onnx.save(model, args.target)
+    try:
+        onnx.save(model, args.target)
+    except (OSError, ValueError) as e:
+        sys.exit("prepare_model: cannot write %s: %s" % (args.target, e))
     ops = sorted({n.op_type for n in model.graph.node})
     print("prepare_model: wrote %s (%d nodes: %s)" % (args.target, len(model.graph.node), ", ".join(ops)))
 
