@@ -23,6 +23,8 @@ import numpy as np
 import onnx
 from onnx import TensorProto, helper, numpy_helper
 
+from dynamic_int8 import power_of_two_scale, quantize_dynamically
+
 NUM_CLASSES = 3
 NUM_MASK_COEFFS = 32
 ANCHOR_STRIDE = 8
@@ -139,47 +141,8 @@ def build(size, transposed, as_exported):
         inits)
     model = helper.make_model(graph, opset_imports=[helper.make_opsetid("", 17 if as_exported else 13)],
                               producer_name="make_test_model")
-    onnx.checker.check_model(model)
-    return quantize_dynamically(model) if as_exported else model
-
-
-def quantize_dynamically(model):
-    """Rewrites every Conv the way dynamic int8 quantisation does: the input is
-    quantised at run time (DynamicQuantizeLinear), the weights are stored as
-    int8, ConvInteger multiplies, the product is rescaled and the bias added.
-    Weight scales are powers of two, so the int8 weights are exact."""
-    graph = model.graph
-    inits = {i.name: numpy_helper.to_array(i) for i in graph.initializer}
-    nodes = []
-    for n in graph.node:
-        if n.op_type != "Conv":
-            nodes.append(n)
-            continue
-        x, w_name, b_name = n.input
-        weight = inits.pop(w_name)
-        scale = 2.0 ** np.ceil(np.log2(np.abs(weight).max() / 127.0))
-        q = n.output[0] + "_q"
-        inits.update({
-            q + "_w": np.round(weight / scale).astype(np.int8),
-            q + "_w_zero": np.array(0, np.int8),
-            q + "_w_scale": np.array(scale, np.float32),
-            q + "_bias_shape": np.array([1, -1, 1, 1], np.int64),
-        })
-        attrs = {a.name: helper.get_attribute_value(a) for a in n.attribute}
-        nodes += [
-            helper.make_node("DynamicQuantizeLinear", [x], [q + "_x", q + "_x_scale", q + "_x_zero"]),
-            helper.make_node("Mul", [q + "_x_scale", q + "_w_scale"], [q + "_scale"]),
-            helper.make_node("ConvInteger", [q + "_x", q + "_w", q + "_x_zero", q + "_w_zero"],
-                             [q + "_int"], **attrs),
-            helper.make_node("Cast", [q + "_int"], [q + "_float"], to=TensorProto.FLOAT),
-            helper.make_node("Mul", [q + "_float", q + "_scale"], [q + "_scaled"]),
-            helper.make_node("Reshape", [b_name, q + "_bias_shape"], [q + "_bias"]),
-            helper.make_node("Add", [q + "_scaled", q + "_bias"], [n.output[0]]),
-        ]
-    del graph.initializer[:]
-    graph.initializer.extend(numpy_helper.from_array(v, k) for k, v in inits.items())
-    del graph.node[:]
-    graph.node.extend(nodes)
+    if as_exported:
+        model = quantize_dynamically(model, power_of_two_scale)
     onnx.checker.check_model(model)
     return model
 

@@ -4,6 +4,9 @@
 #   PELORIN_TEST_MODEL_PREPARED    the same written as exporters deliver models
 #                                  (int8, opset 17, ...), rewritten by
 #                                  tools/prepare_model.py
+#   PELORIN_INT8_BOX_MODEL         int8 network of the current export form (IR 9,
+#                                  opset 20) with a box-distance head, rewritten
+#                                  by tools/prepare_model.py
 #   PELORIN_YOLOV8N_MODEL          YOLOv8n-seg layers with random weights, rewritten
 #                                  by tools/prepare_model.py
 # Each is empty when the python packages to make it are missing.
@@ -11,6 +14,7 @@
 
 set(tools_dir ${PROJECT_SOURCE_DIR}/tools)
 set(prepare_script ${tools_dir}/prepare_model.py)
+set(quantiser_script ${tools_dir}/models/dynamic_int8.py)
 set(PELORIN_MODEL_DIR ${PROJECT_BINARY_DIR}/models CACHE INTERNAL "Generated ONNX models")
 file(MAKE_DIRECTORY ${PELORIN_MODEL_DIR})
 
@@ -27,6 +31,21 @@ function(pelorin_find_python out modules)
   set(${out} "" PARENT_SCOPE)
 endfunction()
 
+# `python script exported ARGN` writes a model as exporters deliver it;
+# tools/prepare_model.py rewrites it into `prepared`.
+function(pelorin_add_prepared_model exported prepared what python script)
+  add_custom_command(
+    OUTPUT ${exported}
+    COMMAND ${python} ${script} ${exported} ${ARGN}
+    DEPENDS ${script} ${quantiser_script}
+    COMMENT "Generating ${what} as exporters deliver it")
+  add_custom_command(
+    OUTPUT ${prepared}
+    COMMAND ${onnx_python} ${prepare_script} ${exported} ${prepared}
+    DEPENDS ${exported} ${prepare_script}
+    COMMENT "Preparing ${what} for OpenCV DNN")
+endfunction()
+
 pelorin_find_python(onnx_python "onnx, numpy")
 pelorin_find_python(torch_python "onnx, numpy, torch")
 if(NOT onnx_python)
@@ -35,6 +54,7 @@ if(NOT onnx_python)
   set(PELORIN_TEST_MODEL "" CACHE INTERNAL "")
   set(PELORIN_TEST_MODEL_TRANSPOSED "" CACHE INTERNAL "")
   set(PELORIN_TEST_MODEL_PREPARED "" CACHE INTERNAL "")
+  set(PELORIN_INT8_BOX_MODEL "" CACHE INTERNAL "")
   add_custom_target(pelorin_test_models)
 else()
   set(PELORIN_TEST_MODEL ${PELORIN_MODEL_DIR}/colour_patch_seg.onnx CACHE INTERNAL "")
@@ -51,39 +71,26 @@ else()
     COMMAND ${onnx_python} ${test_model_script} ${PELORIN_TEST_MODEL_TRANSPOSED} --transposed
     DEPENDS ${test_model_script}
     COMMENT "Generating the colour-patch test model, transposed head")
-  set(as_exported ${PELORIN_MODEL_DIR}/colour_patch_seg_as_exported.onnx)
   set(PELORIN_TEST_MODEL_PREPARED ${PELORIN_MODEL_DIR}/colour_patch_seg_prepared.onnx
       CACHE INTERNAL "")
-  add_custom_command(
-    OUTPUT ${as_exported}
-    COMMAND ${onnx_python} ${test_model_script} ${as_exported} --as-exported
-    DEPENDS ${test_model_script}
-    COMMENT "Generating the colour-patch test model as exporters deliver it")
-  add_custom_command(
-    OUTPUT ${PELORIN_TEST_MODEL_PREPARED}
-    COMMAND ${onnx_python} ${prepare_script} ${as_exported} ${PELORIN_TEST_MODEL_PREPARED}
-    DEPENDS ${as_exported} ${prepare_script}
-    COMMENT "Preparing the exported colour-patch test model for OpenCV DNN")
+  pelorin_add_prepared_model(${PELORIN_MODEL_DIR}/colour_patch_seg_as_exported.onnx
+    ${PELORIN_TEST_MODEL_PREPARED} "the colour-patch test model"
+    ${onnx_python} ${test_model_script} --as-exported)
+  set(PELORIN_INT8_BOX_MODEL ${PELORIN_MODEL_DIR}/int8_box_prepared.onnx CACHE INTERNAL "")
+  pelorin_add_prepared_model(${PELORIN_MODEL_DIR}/int8_box_export.onnx
+    ${PELORIN_INT8_BOX_MODEL} "the int8 box-distance test model"
+    ${onnx_python} ${tools_dir}/models/make_int8_box_model.py)
   add_custom_target(pelorin_test_models ALL
-    DEPENDS ${PELORIN_TEST_MODEL} ${PELORIN_TEST_MODEL_TRANSPOSED} ${PELORIN_TEST_MODEL_PREPARED})
+    DEPENDS ${PELORIN_TEST_MODEL} ${PELORIN_TEST_MODEL_TRANSPOSED} ${PELORIN_TEST_MODEL_PREPARED}
+            ${PELORIN_INT8_BOX_MODEL})
 endif()
 
-set(yolov8n_raw ${PELORIN_MODEL_DIR}/yolov8n_seg_random_export.onnx)
-set(yolov8n_prepared ${PELORIN_MODEL_DIR}/yolov8n_seg_random.onnx)
-set(export_script ${tools_dir}/models/make_yolov8n_seg.py)
 if(torch_python)
-  set(PELORIN_YOLOV8N_MODEL ${yolov8n_prepared} CACHE INTERNAL "")
-  add_custom_command(
-    OUTPUT ${yolov8n_raw}
-    COMMAND ${torch_python} ${export_script} ${yolov8n_raw}
-    DEPENDS ${export_script}
-    COMMENT "Exporting YOLOv8n-seg with random weights")
-  add_custom_command(
-    OUTPUT ${yolov8n_prepared}
-    COMMAND ${onnx_python} ${prepare_script} ${yolov8n_raw} ${yolov8n_prepared}
-    DEPENDS ${yolov8n_raw} ${prepare_script}
-    COMMENT "Preparing YOLOv8n-seg for OpenCV DNN")
-  add_custom_target(pelorin_yolov8n_seg_model DEPENDS ${yolov8n_prepared})
+  set(PELORIN_YOLOV8N_MODEL ${PELORIN_MODEL_DIR}/yolov8n_seg_random.onnx CACHE INTERNAL "")
+  pelorin_add_prepared_model(${PELORIN_MODEL_DIR}/yolov8n_seg_random_export.onnx
+    ${PELORIN_YOLOV8N_MODEL} "YOLOv8n-seg with random weights"
+    ${torch_python} ${tools_dir}/models/make_yolov8n_seg.py)
+  add_custom_target(pelorin_yolov8n_seg_model DEPENDS ${PELORIN_YOLOV8N_MODEL})
 else()
   message(STATUS "python3-torch not found: the YOLOv8n-seg test and benchmark will skip")
   set(PELORIN_YOLOV8N_MODEL "" CACHE INTERNAL "")
