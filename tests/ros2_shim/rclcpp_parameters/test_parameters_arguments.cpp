@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -55,6 +56,8 @@ TEST(ParametersArguments, CommandLineValuesAreTypedLikeParameterFiles)
     {"n:=[0.5, 1.5]", ParameterValue(std::vector<double>{0.5, 1.5})},
     {"n:=[true, false]", ParameterValue(std::vector<bool>{true, false})},
     {"n:=['1', x]", ParameterValue(std::vector<std::string>{"1", "x"})},
+    {"n:=!!str 5", ParameterValue(5)},  // tags are not read, only quotes
+    {"n:=!!int '5'", ParameterValue("5")},
   };
   for (const auto & c : cases) {
     EXPECT_EQ(value_of_p(c.rule), c.expected) << c.rule << " gave " << to_string(value_of_p(c.rule));
@@ -71,7 +74,10 @@ TEST(ParametersArguments, MalformedCommandLinesAreRejected)
     {"-p", ":=1"},          // no name
     {"-p", "n:="},          // no value
     {"-p", "n:=[1, 2.5]"},  // mixed array
-    {"-p", "n:=[]"},        // empty array: type unknown
+    {"-p", "/robot/*:n:=1"},  // node names of rules are single tokens
+    {"-p", "ns/node:n:=1"},
+    {"-p", "a..b:=1"},
+    {"-p", "n*:=1"},
     {"-p", "n:={a: 1}"},    // maps are not values
     {"-r", "a"},
     {"-r", "a:="},
@@ -105,9 +111,12 @@ TEST(ParametersArguments, OnlyArgumentsOutsideRosSectionsAreLeft)
 
 TEST(ParametersArguments, NodeSpecificRulesAndWildcardsSelectNodes)
 {
+  TempYamlFile wildcards(
+    "/robot/*:\n  ros__parameters:\n    deep: 4\n"
+    "/**/object_detect:\n  ros__parameters:\n    any_depth: 5\n");
   const std::vector<std::string> args{
     "-p", "shared:=1", "-p", "object_detect:own:=2", "-p", "other:own:=3",
-    "-p", "/robot/*:deep:=4", "-p", "/**/object_detect:any_depth:=5"};
+    "--params-file", wildcards.path()};
 
   const auto root = overrides_from(args, "/object_detect");
   EXPECT_EQ(root.at("shared"), ParameterValue(1));
@@ -122,6 +131,30 @@ TEST(ParametersArguments, NodeSpecificRulesAndWildcardsSelectNodes)
   EXPECT_EQ(in_namespace.at("any_depth"), ParameterValue(5));
 
   EXPECT_EQ(overrides_from(args, "/robot/arm/object_detect").count("deep"), 0u);
+}
+
+// rclcpp parameter_map.cpp: parameter_map_from
+TEST(ParametersArguments, SectionNamesMatchNodesAsPatterns)
+{
+  const struct
+  {
+    const char * section, * node;
+    bool matches;
+  } cases[] = {
+    {"/**", "/a/b/object_detect", true},
+    {"object_detect", "/object_detect", true},
+    {"robot/object_detect", "/robot/object_detect", true},
+    {"/object_detect", "/object_detect_2", false},
+    {"/*/object_detect", "/robot/object_detect", true},
+    {"/*/object_detect", "/object_detect", false},
+    {"/**/object_detect", "/object_detect", true},
+    {"/robot/**", "/robot/arm/object_detect", true},
+    {"/robot/**", "/other/object_detect", false},
+  };
+  for (const auto & c : cases) {
+    EXPECT_EQ(rclcpp::detail::section_matches(c.section, c.node), c.matches) <<
+      c.section << " for " << c.node;
+  }
 }
 
 TEST(ParametersArguments, ParametersFileNodesNestedKeysAndOrder)
@@ -140,6 +173,8 @@ TEST(ParametersArguments, ParametersFileNodesNestedKeysAndOrder)
     "      point_cloud_max_range: 3.0\n"
     "    dangerous_class_type: [stairs, escalator]\n"
     "    tracker_config: 'default_params/tracker.yaml'\n"
+    "    tagged: !!str 42\n"
+    "    folded: >-\n      7\n"
     "robot:\n"
     "  object_detect:\n"
     "    ros__parameters:\n"
@@ -157,19 +192,95 @@ TEST(ParametersArguments, ParametersFileNodesNestedKeysAndOrder)
     root.at("dangerous_class_type"),
     ParameterValue(std::vector<std::string>{"stairs", "escalator"}));
   EXPECT_EQ(root.at("tracker_config"), ParameterValue("default_params/tracker.yaml"));
-  EXPECT_EQ(root.size(), 6u);
+  EXPECT_EQ(root.at("tagged"), ParameterValue(42));
+  EXPECT_EQ(root.at("folded"), ParameterValue(7));  // only quotes make a string
+  EXPECT_EQ(root.size(), 8u);
 
   const auto namespaced = overrides_from({"--params-file", file.path()}, "/robot/object_detect");
   EXPECT_EQ(namespaced.at("cameras"), ParameterValue(4));
   EXPECT_EQ(namespaced.count("trash_detection.close_cam2"), 0u);
+}
 
-  // Later assignments win, whether from "-p" or from another file.
-  EXPECT_EQ(
-    overrides_from({"--params-file", file.path(), "-p", "cameras:=7"}).at("cameras"),
-    ParameterValue(7));
-  EXPECT_EQ(
-    overrides_from({"-p", "cameras:=7", "--params-file", file.path()}).at("cameras"),
-    ParameterValue(3));
+// rcl arguments.c: _rcl_parse_param_rule, _rcl_parse_param_file; parse.c: find_node
+TEST(ParametersArguments, SectionsApplyInTheOrderTheyFirstAppear)
+{
+  TempYamlFile both(
+    "/**:\n  ros__parameters:\n    cameras: 2\n"
+    "object_detect:\n  ros__parameters:\n    cameras: 3\n");
+  TempYamlFile node_only("object_detect:\n  ros__parameters:\n    cameras: 5\n");
+  TempYamlFile all_only("/**:\n  ros__parameters:\n    cameras: 6\n");
+  TempYamlFile absolute("/object_detect:\n  ros__parameters:\n    cameras: 9\n");
+  const auto file = [](const TempYamlFile & f) {
+      return std::vector<std::string>{"--params-file", f.path()};
+    };
+  const auto join = [](std::vector<std::string> a, const std::vector<std::string> & b) {
+      a.insert(a.end(), b.begin(), b.end());
+      return a;
+    };
+  const std::vector<std::string> plain_rule{"-p", "cameras:=7"};
+  const std::vector<std::string> node_rule{"-p", "object_detect:cameras:=8"};
+
+  const struct
+  {
+    std::vector<std::string> args;
+    int expected;
+  } cases[] = {
+    {join(file(both), plain_rule), 3},  // "/**" updated in place, still first
+    {join(plain_rule, file(both)), 3},
+    {join(file(node_only), plain_rule), 7},  // "/**" only now appended
+    {join(file(node_only), file(all_only)), 6},
+    {join(file(all_only), file(node_only)), 5},
+    {join(file(both), file(node_only)), 5},
+    {join(file(node_only), node_rule), 8},
+    {join(node_rule, file(all_only)), 6},
+    {join(file(node_only), file(absolute)), 9},  // "/object_detect" is a section of its own
+    {join(file(absolute), file(node_only)), 5},
+  };
+  for (const auto & c : cases) {
+    EXPECT_EQ(overrides_from(c.args).at("cameras"), ParameterValue(c.expected)) <<
+      testing::PrintToString(c.args);
+  }
+}
+
+// rcl parse.c: parse_value; rclcpp parameter_map.cpp: parameter_value_from
+TEST(ParametersArguments, EachTypeKeepsItsOwnValue)
+{
+  TempYamlFile integer("/**:\n  ros__parameters:\n    x: 2\n");
+  TempYamlFile empty("/**:\n  ros__parameters:\n    x: []\n");
+  const struct
+  {
+    std::vector<std::string> args;
+    std::optional<ParameterValue> expected;  // none: the node cannot be created
+  } cases[] = {
+    {{"--params-file", integer.path(), "-p", "x:=2.5"}, ParameterValue(2)},
+    {{"-p", "x:=2.5", "-p", "x:=2"}, ParameterValue(2)},
+    {{"-p", "x:=hello", "-p", "x:=true"}, ParameterValue(true)},
+    {{"-p", "x:=[1, 2]", "-p", "x:=3.5"}, ParameterValue(3.5)},
+    {{"-p", "x:=[a]", "-p", "x:=[1]"}, ParameterValue(std::vector<int64_t>{1})},
+    {{"-p", "x:=1", "-p", "x:=2"}, ParameterValue(2)},
+    {{"-p", "x:=[1, 2]", "-p", "x:=[3]"}, ParameterValue(std::vector<int64_t>{3})},
+    {{"-p", "x:=1", "-p", "x:=[]"}, ParameterValue(1)},
+    {{"-p", "x:=[]", "-p", "x:=1"}, ParameterValue(1)},
+    {{"-p", "x:=[]"}, std::nullopt},
+    {{"--params-file", empty.path()}, std::nullopt},
+    {{"-p", "other:x:=[]", "-p", "x:=1"}, ParameterValue(1)},  // another node's section
+  };
+  for (const auto & c : cases) {
+    const auto parsed = parse_arguments(
+      [&] {
+        std::vector<std::string> args{"object_detect", "--ros-args"};
+        args.insert(args.end(), c.args.begin(), c.args.end());
+        return args;
+      }());
+    if (!c.expected) {
+      EXPECT_THROW(
+        parsed.parameter_overrides_for("/object_detect"),
+        rclcpp::exceptions::InvalidParameterValueException) << testing::PrintToString(c.args);
+      continue;
+    }
+    EXPECT_EQ(parsed.parameter_overrides_for("/object_detect").at("x"), *c.expected) <<
+      testing::PrintToString(c.args);
+  }
 }
 
 TEST(ParametersArguments, BadParametersFilesNameTheFile)
@@ -177,7 +288,6 @@ TEST(ParametersArguments, BadParametersFilesNameTheFile)
   const std::vector<std::pair<std::string, std::string>> cases = {
     {"object_detect:\n  ros__parameters:\n    a: [1, 2\n", "broken YAML"},
     {"object_detect:\n  ros__parameters:\n    a: [1, two]\n", "mixed array"},
-    {"object_detect:\n  ros__parameters:\n    a: []\n", "empty array"},
     {"object_detect:\n  ros__parameters:\n    a:\n", "missing value"},
     {"object_detect:\n  ros__parameters:\n    a: [{b: 1}]\n", "map in array"},
     {"ros__parameters:\n  a: 1\n", "no node name"},

@@ -102,17 +102,20 @@ TEST(ParametersNodeParameters, TypedReadsConvertOrRaise)
   }
 }
 
+// rclcpp resolve_parameter_overrides.cpp: resolve_parameter_overrides
 TEST(ParametersNodeParameters, OverridePrecedence)
 {
   TempYamlFile global_file(
     "/**:\n  ros__parameters:\n    a: 1\n    b: 1\n    c: 1\n    d: 1\n"
-    "object_detect:\n  ros__parameters:\n    b: 2\n");
+    "object_detect:\n  ros__parameters:\n    b: 2\n    f: 2\n");
   TempYamlFile local_file("object_detect:\n  ros__parameters:\n    c: 3\n");
   const auto global = rclcpp::detail::parse_arguments(
     {"prog", "--ros-args", "--params-file", global_file.path(), "-p", "e:=1"});
 
   NodeOptions options = auto_declaring();
-  options.arguments({"--ros-args", "--params-file", local_file.path(), "-p", "d:=3"});
+  // The local "-p" rules form a store of their own, read after the global one.
+  options.arguments(
+    {"--ros-args", "--params-file", local_file.path(), "-p", "d:=3", "-p", "f:=5"});
   options.append_parameter_override("d", 4);
 
   {
@@ -121,7 +124,7 @@ TEST(ParametersNodeParameters, OverridePrecedence)
     {
       const char * name;
       int expected;
-    } expectations[] = {{"a", 1}, {"b", 2}, {"c", 3}, {"d", 4}, {"e", 1}};
+    } expectations[] = {{"a", 1}, {"b", 2}, {"c", 3}, {"d", 4}, {"e", 1}, {"f", 5}};
     for (const auto & e : expectations) {
       int value = 0;
       EXPECT_TRUE(parameters.get_parameter(e.name, value)) << e.name;
@@ -131,7 +134,7 @@ TEST(ParametersNodeParameters, OverridePrecedence)
 
   options.use_global_arguments(false);
   const NodeParameters without_global = make(options, &global);
-  EXPECT_EQ(without_global.get_parameter_names(), (std::vector<std::string>{"c", "d"}));
+  EXPECT_EQ(without_global.get_parameter_names(), (std::vector<std::string>{"c", "d", "f"}));
 
   // Another node sees only the "/**" part of the global file.
   const NodeParameters other("other", "/", auto_declaring(), &global);

@@ -1,6 +1,7 @@
 #include "rclcpp/detail/arguments.hpp"
 
 #include <optional>
+#include <regex>
 #include <set>
 #include <string>
 #include <utility>
@@ -32,11 +33,6 @@ const std::set<std::string> kFlagsWithValue{
 const std::set<std::string> kFlagsAlone{
   "--enable-rosout-logs", "--disable-rosout-logs", "--enable-stdout-logs",
   "--disable-stdout-logs", "--enable-external-lib-logs", "--disable-external-lib-logs"};
-
-std::string absolute_pattern(const std::string & node)
-{
-  return !node.empty() && node.front() == '/' ? node : "/" + node;
-}
 
 // Splits "[node:]lhs:=rhs" of a -r or -p rule.  The node part ends at the
 // first ':' that is not the start of a "://" scheme.
@@ -106,66 +102,73 @@ void add_remap_rule(
   topics.push_back(rule);
 }
 
+// A run of name tokens as rcl's lexer reads it: "a__b" is the tokens "a_"
+// and "_b", while a "__" that would start a token ("__x", "a___b") starts a
+// special word instead.
+bool is_token_run(const std::string & text)
+{
+  static const std::regex run("(?!__)[A-Za-z_][A-Za-z0-9_]*");
+  return std::regex_match(text, run) && text.find("___") == std::string::npos;
+}
+
+std::vector<std::string> split_at(const std::string & text, char separator)
+{
+  std::vector<std::string> parts;
+  size_t start = 0;
+  for (size_t end = text.find(separator); end != std::string::npos;
+    end = text.find(separator, start))
+  {
+    parts.push_back(text.substr(start, end - start));
+    start = end + 1;
+  }
+  parts.push_back(text.substr(start));
+  return parts;
+}
+
+// "-p" names are parts joined with ".", each made of name tokens and "/"; a
+// node name in front is one single token.  Wildcards belong to files only.
+bool is_parameter_rule_name(const std::string & node, const std::string & name)
+{
+  if (!node.empty() && (!is_token_run(node) || node.find("__") != std::string::npos)) {
+    return false;
+  }
+  for (const auto & part : split_at(name, '.')) {
+    if (part.empty()) {
+      return false;
+    }
+    for (const auto & piece : split_at(part, '/')) {
+      if (!piece.empty() && !is_token_run(piece)) {
+        return false;
+      }
+    }
+  }
+  return true;
+}
+
+// A rule without a node name belongs to every node: the "/**" section.
 void add_parameter_rule(
-  const std::string & flag, const std::string & text, std::vector<ParameterRule> & rules)
+  const std::string & flag, const std::string & text, ParameterStore & store)
 {
   const SplitRule split = split_rule(flag, text);
+  if (!is_parameter_rule_name(split.node, split.lhs)) {
+    throw_invalid_ros_args("'" + flag + " " + text + "' is not of the form [node:]name:=value");
+  }
   try {
-    rules.push_back({
-        split.node.empty() ? std::string("/**") : absolute_pattern(split.node), split.lhs,
-        parse_parameter_value_text(split.lhs, split.rhs)});
+    store.set(
+      split.node.empty() ? std::string("/**") : split.node, split.lhs,
+      parse_parameter_value_text(split.lhs, split.rhs));
   } catch (const ParameterSyntaxError & e) {
     throw_invalid_ros_args("'" + flag + " " + text + "': " + e.what());
   }
 }
 
-void add_parameters_file(const std::string & path, std::vector<ParameterRule> & rules)
+void add_parameters_file(const std::string & path, ParameterStore & store)
 {
   try {
-    for (auto & rule : load_parameters_file(path)) {
-      rules.push_back(std::move(rule));
-    }
+    load_parameters_file(path, store);
   } catch (const ParameterSyntaxError & e) {
     throw exceptions::RCLError(exceptions::RCLErrorBase(kRetError, e.what()), "");
   }
-}
-
-std::vector<std::string> tokens_of(const std::string & name)
-{
-  std::vector<std::string> tokens;
-  size_t start = 0;
-  while (start <= name.size()) {
-    size_t end = name.find('/', start);
-    if (end == std::string::npos) {
-      end = name.size();
-    }
-    if (end > start) {
-      tokens.push_back(name.substr(start, end - start));
-    }
-    start = end + 1;
-  }
-  return tokens;
-}
-
-bool tokens_match(
-  const std::vector<std::string> & pattern, size_t p, const std::vector<std::string> & name,
-  size_t n)
-{
-  if (p == pattern.size()) {
-    return n == name.size();
-  }
-  if (pattern[p] == "**") {
-    for (size_t skip = n; skip <= name.size(); ++skip) {
-      if (tokens_match(pattern, p + 1, name, skip)) {
-        return true;
-      }
-    }
-    return false;
-  }
-  if (n == name.size()) {
-    return false;
-  }
-  return (pattern[p] == "*" || pattern[p] == name[n]) && tokens_match(pattern, p + 1, name, n + 1);
 }
 
 std::string namespace_with_slash(const std::string & node_namespace)
@@ -206,23 +209,6 @@ std::optional<std::string> first_rule_for(
 }
 
 }  // namespace
-
-bool node_pattern_matches(const std::string & pattern, const std::string & fully_qualified_name)
-{
-  return tokens_match(tokens_of(pattern), 0, tokens_of(fully_qualified_name), 0);
-}
-
-std::map<std::string, ParameterValue>
-ParsedArguments::parameter_overrides_for(const std::string & fully_qualified_node_name) const
-{
-  std::map<std::string, ParameterValue> overrides;
-  for (const auto & rule : parameter_rules_) {
-    if (node_pattern_matches(rule.node_pattern, fully_qualified_node_name)) {
-      overrides[rule.name] = rule.value;
-    }
-  }
-  return overrides;
-}
 
 std::string ParsedArguments::remap_topic(
   const std::string & fully_qualified_topic, const std::string & node_name,
@@ -287,9 +273,9 @@ ParsedArguments parse_arguments(const std::vector<std::string> & args)
       add_remap_rule(
         arg, value, parsed.remap_rules_, parsed.node_name_rules_, parsed.namespace_rules_);
     } else if (arg == "-p" || arg == "--param") {
-      add_parameter_rule(arg, value, parsed.parameter_rules_);
+      add_parameter_rule(arg, value, parsed.parameters_);
     } else if (arg == "--params-file") {
-      add_parameters_file(value, parsed.parameter_rules_);
+      add_parameters_file(value, parsed.parameters_);
     }
   }
   if (!unknown.empty()) {

@@ -4,8 +4,10 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <fstream>
 #include <limits>
 #include <set>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -23,13 +25,6 @@ std::string where(const YAML::Node & node)
 {
   const YAML::Mark mark = node.Mark();
   return mark.is_null() ? std::string() : " at line " + std::to_string(mark.line + 1);
-}
-
-bool is_quoted(const YAML::Node & node)
-{
-  // yaml-cpp tags plain scalars "?" and quoted ones "!"; an explicit "!!str"
-  // also makes a string.
-  return node.Tag() == "!" || node.Tag() == "tag:yaml.org,2002:str";
 }
 
 // The typing rules of ROS 2 parameter files, in their order: bool words,
@@ -76,14 +71,6 @@ ParameterValue type_scalar(const std::string & text, bool quoted)
   return ParameterValue(text);
 }
 
-ParameterValue scalar_value(const YAML::Node & node, const std::string & name)
-{
-  if (node.IsNull() && node.Scalar().empty() && !is_quoted(node)) {
-    throw ParameterSyntaxError("parameter '" + name + "' has no value" + where(node));
-  }
-  return type_scalar(node.Scalar(), is_quoted(node));
-}
-
 template<typename T>
 std::vector<T> collect(const std::vector<ParameterValue> & items)
 {
@@ -95,45 +82,6 @@ std::vector<T> collect(const std::vector<ParameterValue> & items)
   return values;
 }
 
-ParameterValue sequence_value(const YAML::Node & node, const std::string & name)
-{
-  if (node.size() == 0) {
-    throw ParameterSyntaxError(
-            "parameter '" + name + "' is an empty array, whose type cannot be told" + where(node));
-  }
-  std::vector<ParameterValue> items;
-  for (const auto & element : node) {
-    if (!element.IsScalar()) {
-      throw ParameterSyntaxError(
-              "parameter '" + name + "': arrays may only hold scalars" + where(element));
-    }
-    items.push_back(scalar_value(element, name));
-    if (items.back().get_type() != items.front().get_type()) {
-      throw ParameterSyntaxError(
-              "parameter '" + name + "': array elements must all be of one type, found " +
-              to_string(items.front().get_type()) + " and " + to_string(items.back().get_type()) +
-              where(element));
-    }
-  }
-  switch (items.front().get_type()) {
-    case ParameterType::PARAMETER_BOOL: return ParameterValue(collect<bool>(items));
-    case ParameterType::PARAMETER_INTEGER: return ParameterValue(collect<int64_t>(items));
-    case ParameterType::PARAMETER_DOUBLE: return ParameterValue(collect<double>(items));
-    default: return ParameterValue(collect<std::string>(items));
-  }
-}
-
-ParameterValue node_value(const YAML::Node & node, const std::string & name)
-{
-  if (node.IsSequence()) {
-    return sequence_value(node, name);
-  }
-  if (node.IsScalar() || node.IsNull()) {
-    return scalar_value(node, name);
-  }
-  throw ParameterSyntaxError("parameter '" + name + "' has an unsupported value" + where(node));
-}
-
 std::string key_text(const YAML::Node & key)
 {
   if (!key.IsScalar() || key.Scalar().empty()) {
@@ -142,50 +90,122 @@ std::string key_text(const YAML::Node & key)
   return key.Scalar();
 }
 
-void read_parameters(
-  const YAML::Node & map, const std::string & node_pattern, const std::string & prefix,
-  std::vector<ParameterRule> & rules)
+// Reads the parameters of one YAML text, kept to tell how a scalar was written.
+class YamlReader
 {
-  for (const auto & entry : map) {
-    const std::string name = prefix + key_text(entry.first);
-    if (entry.second.IsMap()) {
-      read_parameters(entry.second, node_pattern, name + ".", rules);
-    } else {
-      rules.push_back({node_pattern, name, node_value(entry.second, name)});
-    }
-  }
-}
+public:
+  explicit YamlReader(const std::string & source)
+  : source_(source) {}
 
-void read_nodes(
-  const YAML::Node & map, const std::string & node_path, std::vector<ParameterRule> & rules)
-{
-  for (const auto & entry : map) {
-    const std::string key = key_text(entry.first);
-    if (key == kParametersKey) {
-      if (node_path.empty()) {
+  ParameterValue value(const YAML::Node & node, const std::string & name) const
+  {
+    if (node.IsSequence()) {
+      return sequence_value(node, name);
+    }
+    if (node.IsScalar() || node.IsNull()) {
+      return scalar_value(node, name);
+    }
+    throw ParameterSyntaxError("parameter '" + name + "' has an unsupported value" + where(node));
+  }
+
+  void read_nodes(
+    const YAML::Node & map, const std::string & node_path, ParameterStore & store) const
+  {
+    for (const auto & entry : map) {
+      const std::string key = key_text(entry.first);
+      if (key == kParametersKey) {
+        if (node_path.empty()) {
+          throw ParameterSyntaxError(
+                  std::string("'") + kParametersKey + "' must be inside a node name" +
+                  where(entry.first));
+        }
+        if (entry.second.IsNull()) {
+          continue;
+        }
+        if (!entry.second.IsMap()) {
+          throw ParameterSyntaxError(
+                  std::string("'") + kParametersKey + "' of '" + node_path + "' must be a map" +
+                  where(entry.second));
+        }
+        read_parameters(entry.second, node_path, "", store);
+      } else if (entry.second.IsMap()) {
+        read_nodes(entry.second, node_path.empty() ? key : node_path + "/" + key, store);
+      } else {
         throw ParameterSyntaxError(
-                std::string("'") + kParametersKey + "' must be inside a node name" +
+                "'" + key + "' must be a node name holding '" + kParametersKey + "'" +
                 where(entry.first));
       }
-      if (entry.second.IsNull()) {
-        continue;
-      }
-      if (!entry.second.IsMap()) {
-        throw ParameterSyntaxError(
-                std::string("'") + kParametersKey + "' of '" + node_path + "' must be a map" +
-                where(entry.second));
-      }
-      const std::string pattern = node_path.front() == '/' ? node_path : "/" + node_path;
-      read_parameters(entry.second, pattern, "", rules);
-    } else if (entry.second.IsMap()) {
-      read_nodes(entry.second, node_path.empty() ? key : node_path + "/" + key, rules);
-    } else {
-      throw ParameterSyntaxError(
-              "'" + key + "' must be a node name holding '" + kParametersKey + "'" +
-              where(entry.first));
     }
   }
-}
+
+private:
+  // rcl types a scalar from its text unless it is written in quotes; a tag
+  // or anchor in front does not count.  yaml-cpp marks quoted, tagged and
+  // block scalars alike, so the text at the scalar decides.
+  bool is_quoted(const YAML::Node & node) const
+  {
+    if (node.Tag() == "?" || node.Tag().empty()) {
+      return false;
+    }
+    size_t at = node.Mark().pos;
+    while (at < source_.size() && (source_[at] == '!' || source_[at] == '&')) {
+      at = source_.find_first_not_of(" \t\r\n", source_.find_first_of(" \t\r\n", at));
+    }
+    return at < source_.size() && (source_[at] == '"' || source_[at] == '\'');
+  }
+
+  ParameterValue scalar_value(const YAML::Node & node, const std::string & name) const
+  {
+    if (node.IsNull()) {
+      throw ParameterSyntaxError("parameter '" + name + "' has no value" + where(node));
+    }
+    return type_scalar(node.Scalar(), is_quoted(node));
+  }
+
+  // An empty array gives no value: its type cannot be told.
+  ParameterValue sequence_value(const YAML::Node & node, const std::string & name) const
+  {
+    std::vector<ParameterValue> items;
+    for (const auto & element : node) {
+      if (!element.IsScalar()) {
+        throw ParameterSyntaxError(
+                "parameter '" + name + "': arrays may only hold scalars" + where(element));
+      }
+      items.push_back(scalar_value(element, name));
+      if (items.back().get_type() != items.front().get_type()) {
+        throw ParameterSyntaxError(
+                "parameter '" + name + "': array elements must all be of one type, found " +
+                to_string(items.front().get_type()) + " and " +
+                to_string(items.back().get_type()) + where(element));
+      }
+    }
+    if (items.empty()) {
+      return ParameterValue();
+    }
+    switch (items.front().get_type()) {
+      case ParameterType::PARAMETER_BOOL: return ParameterValue(collect<bool>(items));
+      case ParameterType::PARAMETER_INTEGER: return ParameterValue(collect<int64_t>(items));
+      case ParameterType::PARAMETER_DOUBLE: return ParameterValue(collect<double>(items));
+      default: return ParameterValue(collect<std::string>(items));
+    }
+  }
+
+  void read_parameters(
+    const YAML::Node & map, const std::string & node_name, const std::string & prefix,
+    ParameterStore & store) const
+  {
+    for (const auto & entry : map) {
+      const std::string name = prefix + key_text(entry.first);
+      if (entry.second.IsMap()) {
+        read_parameters(entry.second, node_name, name + ".", store);
+      } else {
+        store.set(node_name, name, value(entry.second, name));
+      }
+    }
+  }
+
+  const std::string & source_;
+};
 
 }  // namespace
 
@@ -197,32 +217,35 @@ ParameterValue parse_parameter_value_text(const std::string & name, const std::s
   } catch (const YAML::Exception & e) {
     throw ParameterSyntaxError("value of '" + name + "' is not valid YAML: " + e.msg);
   }
-  return node_value(node, name);
+  return YamlReader(text).value(node, name);
 }
 
-std::vector<ParameterRule> load_parameters_file(const std::string & path)
+void load_parameters_file(const std::string & path, ParameterStore & store)
 {
+  std::ifstream file(path);
+  if (!file) {
+    throw ParameterSyntaxError("cannot open parameters file '" + path + "'");
+  }
+  std::ostringstream text;
+  text << file.rdbuf();
+  const std::string source = text.str();
   YAML::Node root;
   try {
-    root = YAML::LoadFile(path);
-  } catch (const YAML::BadFile &) {
-    throw ParameterSyntaxError("cannot open parameters file '" + path + "'");
+    root = YAML::Load(source);
   } catch (const YAML::Exception & e) {
     throw ParameterSyntaxError("parameters file '" + path + "' is not valid YAML: " + e.what());
   }
-  std::vector<ParameterRule> rules;
   if (root.IsNull()) {
-    return rules;
+    return;
   }
   try {
     if (!root.IsMap()) {
       throw ParameterSyntaxError("the top level must map node names to parameters");
     }
-    read_nodes(root, "", rules);
+    YamlReader(source).read_nodes(root, "", store);
   } catch (const ParameterSyntaxError & e) {
     throw ParameterSyntaxError("parameters file '" + path + "': " + e.what());
   }
-  return rules;
 }
 
 }  // namespace detail

@@ -2,9 +2,8 @@
 
 #include <stdexcept>
 #include <string>
-#include <vector>
 
-#include "rclcpp/detail/arguments.hpp"
+#include "rclcpp/detail/parameter_store.hpp"
 #include "rclcpp/parameter_value.hpp"
 
 namespace rclcpp
@@ -20,14 +19,15 @@ public:
 };
 
 /// Types a "-p name:=value" value the way a parameters file types it:
-/// 1 integer, 1.0 double, true bool, '1' string, [a, b] string array.
+/// 1 integer, 1.0 double, true bool, '1' string, [a, b] string array; an
+/// empty array gives an unset value.
 rclcpp::ParameterValue parse_parameter_value_text(const std::string & name,
   const std::string & text);
 
-/// Reads a ROS 2 parameters file: node keys ("/**", "name", "/ns/name", or
-/// nested namespace maps), each holding "ros__parameters"; nested maps below
-/// it are joined with ".".  Rules come out in file order.
-std::vector<ParameterRule> load_parameters_file(const std::string & path);
+/// Reads a ROS 2 parameters file into `store`, in file order: node keys
+/// ("/**", "name", "/ns/name", or nested namespace maps), each holding
+/// "ros__parameters"; nested maps below it are joined with ".".
+void load_parameters_file(const std::string & path, ParameterStore & store);
 
 }  // namespace detail
 }  // namespace rclcpp

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "rclcpp/detail/parameter_store.hpp"
 #include "rclcpp/parameter_value.hpp"
 
 namespace rclcpp
@@ -26,25 +27,18 @@ struct RemapRule
   bool services_only{false};
 };
 
-/// One parameter assignment from "-p" or a parameters file, in the order given.
-/// node_pattern is a fully qualified node name that may hold the wildcards
-/// "*" (one name token) and "**" (any number of tokens), e.g. "/**".
-struct ParameterRule
-{
-  std::string node_pattern;
-  std::string name;
-  rclcpp::ParameterValue value;
-};
-
 /// The ROS part of a command line, parsed.
 struct ParsedArguments
 {
 public:
-  /// Parameter values for the node with this fully qualified name ("/ns/name"):
-  /// every matching rule in command-line order, a later rule replacing an
-  /// earlier one.
+  /// Parameter values for the node with this fully qualified name ("/ns/name")
+  /// from the "--params-file" and "-p" arguments together, as
+  /// ParameterStore::values_for gives them.
   std::map<std::string, rclcpp::ParameterValue>
-  parameter_overrides_for(const std::string & fully_qualified_node_name) const;
+  parameter_overrides_for(const std::string & fully_qualified_node_name) const
+  {
+    return parameters_.values_for(fully_qualified_node_name);
+  }
 
   /// The topic after the first matching topic rule for this node, or the
   /// topic itself.  Relative and "~" names in rules are expanded against the
@@ -62,13 +56,12 @@ public:
   /// The arguments that are not ROS arguments, argv[0] first.
   const std::vector<std::string> & unparsed() const {return unparsed_;}
 
-  const std::vector<ParameterRule> & parameter_rules() const {return parameter_rules_;}
   const std::vector<RemapRule> & remap_rules() const {return remap_rules_;}
 
 private:
   friend ParsedArguments parse_arguments(const std::vector<std::string> & args);
 
-  std::vector<ParameterRule> parameter_rules_;
+  ParameterStore parameters_;
   std::vector<RemapRule> remap_rules_;
   std::vector<RemapRule> node_name_rules_;
   std::vector<RemapRule> namespace_rules_;
@@ -87,10 +80,6 @@ ParsedArguments parse_arguments(const std::vector<std::string> & args);
 /// The command line (argv[0] first) without its ROS arguments, as
 /// rclcpp::remove_ros_arguments gives it; raises what parse_arguments raises.
 std::vector<std::string> remove_ros_arguments(const std::vector<std::string> & args);
-
-/// Whether a fully qualified node name matches a node pattern of a
-/// parameters file or rule ("/**", "/*/camera", "/robot/object_detect").
-bool node_pattern_matches(const std::string & pattern, const std::string & fully_qualified_name);
 
 }  // namespace detail
 }  // namespace rclcpp
