@@ -2,15 +2,18 @@
 """Writes a small ONNX network with the YOLOv8-seg input and output signature
 whose answer is known exactly, for tests, benchmarks and demos.
 
-It finds solid patches of pure red, green and blue (classes 0, 1 and 2; one
-patch per colour) and reports them the way an exported YOLOv8-seg does:
+It finds solid patches of pure red, green, blue, yellow, magenta and cyan
+(classes 0 to 5; one patch per colour) and reports them the way an exported
+YOLOv8-seg does:
   images  [1, 3, S, S]      RGB scaled to 0..1
-  output0 [1, 39, A]        per anchor: cx, cy, w, h (input pixels), 3 class
+  output0 [1, 42, A]        per anchor: cx, cy, w, h (input pixels), 6 class
                             scores, 32 mask coefficients; A = (S / 8)^2
-                            (--transposed: [1, A, 39])
+                            (--transposed: [1, A, 42])
   output1 [1, 32, S/4, S/4] mask prototypes
-Every anchor cell fully inside a patch scores 1 and carries the patch's exact
-box; the coefficients select the prototype that is the patch's colour map.
+A pixel is of a colour when each channel is within 5 % of the colour's full or
+empty value: red is not also yellow or magenta, and greys, white, black and
+browns are no colour at all. Every anchor cell fully inside a patch scores 1
+and carries the patch's exact box; the coefficients select the prototype that is the patch's colour map.
 Only convolutions, pooling, concatenation, element-wise Mul/Div and Reshape
 are used so that OpenCV 4.5/4.6 DNN runs the graph. With --as-exported the
 same network is written the way exporters and quantisers deliver models
@@ -25,7 +28,10 @@ from onnx import TensorProto, helper, numpy_helper
 
 from dynamic_int8 import power_of_two_scale, quantize_dynamically
 
-NUM_CLASSES = 3
+# Channels full (1) or empty (0), in the input's RGB order; index = class.
+COLOURS = np.array([(1, 0, 0), (0, 1, 0), (0, 0, 1), (1, 1, 0), (1, 0, 1), (0, 1, 1)], dtype=np.float32)
+NUM_CLASSES = len(COLOURS)
+PURE_GAIN = 20.0  # a channel is full above 0.95, not full below 0.9; empty mirrors it
 NUM_MASK_COEFFS = 32
 ANCHOR_STRIDE = 8
 PROTO_STRIDE = 4
@@ -50,10 +56,17 @@ def build(size, transposed, as_exported):
         return node("Conv", [x, const(name + "_w", w.reshape(w.shape[0], w.shape[1], 1, 1)),
                              const(name + "_b", bias)], name, kernel_shape=[1, 1])
 
-    # Pure colour indicator: R - G - B for red etc., 1 on the colour, 0 on black,
-    # white, grey padding and mixed colours.
-    colour_w = 2.0 * np.eye(3) - np.ones((3, 3))
-    indicator = node("Relu", [conv1x1("images", "colour", colour_w, np.zeros(3))], "indicator")
+    # Per channel "full" = clamp(20 x - 18) and "empty" = clamp(2 - 20 x), each
+    # clamp(v) written as relu(v) - relu(v - 1).
+    ramp_w = PURE_GAIN * np.vstack([np.eye(3), -np.eye(3)])  # full R, G, B, empty R, G, B
+    ramp_b = np.concatenate([np.full(3, 2.0 - PURE_GAIN), np.full(3, 2.0)])
+    ramps = node("Relu", [conv1x1("images", "channel_ramps", np.vstack([ramp_w, ramp_w]),
+                                  np.concatenate([ramp_b, ramp_b - 1]))], "channel_ramps_relu")
+    # Colour indicator = relu(sum of the three memberships it needs - 2): 1 when
+    # all three hold, 0 when any fails.
+    membership = np.hstack([COLOURS, 1 - COLOURS])  # [classes, 6]
+    indicator = node("Relu", [conv1x1(ramps, "colour", np.hstack([membership, -membership]),
+                                      np.full(NUM_CLASSES, -2.0))], "indicator")
 
     # Class score of an anchor = fraction of its cell covered by the colour.
     score = node("AveragePool", [indicator], "score",
@@ -65,29 +78,30 @@ def build(size, transposed, as_exported):
     rows = node("MaxPool", [indicator], "rows", kernel_shape=[1, size], strides=[1, 1])
     ramp_end = np.arange(1, size + 1, dtype=np.float32)
     ramp_start = size - np.arange(size, dtype=np.float32)
-    ramps = np.repeat(np.stack([ramp_end, ramp_start]), NUM_CLASSES, axis=0)  # [6, S]
+    coord_ramps = np.repeat(np.stack([ramp_end, ramp_start]), NUM_CLASSES, axis=0)  # [2 classes, S]
     x_ext = node("Mul", [node("Concat", [cols, cols], "cols2", axis=1),
-                         const("ramp_x", ramps.reshape(1, 6, 1, size))], "x_ext")
+                         const("ramp_x", coord_ramps.reshape(1, -1, 1, size))], "x_ext")
     y_ext = node("Mul", [node("Concat", [rows, rows], "rows2", axis=1),
-                         const("ramp_y", ramps.reshape(1, 6, size, 1))], "y_ext")
+                         const("ramp_y", coord_ramps.reshape(1, -1, size, 1))], "y_ext")
     extents = node("Concat", [node("GlobalMaxPool", [x_ext], "x_max"),
                               node("GlobalMaxPool", [y_ext], "y_max")], "extents", axis=1)
     # extents channels: x2[c], S-x1[c], y2[c], S-y1[c]  ->  cx[c], cy[c], w[c], h[c]
-    to_box = np.zeros((12, 12))
-    to_box_bias = np.zeros(12)
-    for c in range(NUM_CLASSES):
+    n = NUM_CLASSES
+    to_box = np.zeros((4 * n, 4 * n))
+    to_box_bias = np.zeros(4 * n)
+    for c in range(n):
         for axis in range(2):  # 0: x, 1: y
-            end, start_rev = 6 * axis + c, 6 * axis + 3 + c
-            centre, extent = 3 * axis + c, 6 + 3 * axis + c
+            end, start_rev = 2 * n * axis + c, 2 * n * axis + n + c
+            centre, extent = n * axis + c, 2 * n + n * axis + c
             to_box[centre, end], to_box[centre, start_rev], to_box_bias[centre] = 0.5, -0.5, size / 2
             to_box[extent, end], to_box[extent, start_rev], to_box_bias[extent] = 1.0, 1.0, -size
-    class_boxes = conv1x1(extents, "class_boxes", to_box, to_box_bias)  # [1, 12, 1, 1]
+    class_boxes = conv1x1(extents, "class_boxes", to_box, to_box_bias)  # [1, 4 classes, 1, 1]
 
     # Anchor box = score-weighted mean of the class boxes: exact for any cell that
     # touches one colour only, whatever its coverage.
     score4 = node("Concat", [score] * 4, "score4", axis=1)
     weighted = node("Mul", [score4, class_boxes], "weighted")
-    sum_per_coord = np.kron(np.eye(4), np.ones((1, NUM_CLASSES)))  # [4, 12]
+    sum_per_coord = np.kron(np.eye(4), np.ones((1, NUM_CLASSES)))  # [4, 4 classes]
     numerator = conv1x1(weighted, "box_num", sum_per_coord, np.zeros(4))
     denominator = conv1x1(score, "box_den", np.ones((4, NUM_CLASSES)), np.full(4, 1e-6))
     box = node("Div", [numerator, denominator], "box")
@@ -152,7 +166,7 @@ def main():
     parser.add_argument("output", help="ONNX file to write")
     parser.add_argument("--size", type=int, default=640, help="square network input side")
     parser.add_argument("--transposed", action="store_true",
-                        help="write output0 as [1, anchors, 39] instead of [1, 39, anchors]")
+                        help="write output0 as [1, anchors, 42] instead of [1, 42, anchors]")
     parser.add_argument("--as-exported", action="store_true",
                         help="write it as exporters and quantisers deliver models (see above)")
     args = parser.parse_args()

@@ -204,8 +204,8 @@ TEST(ConfigShippedFiles, ClusterAndHeightFilesAreComplete)
   lines = captureLog([&] {
         const semantic::AiConfig ai(meta.root(), height.root(), &error);
         EXPECT_EQ(ai.class_mapping, (std::vector<int32_t>{semantic::PERSON, semantic::BOTTLE,
-          semantic::ESCALATOR_ENTRANCE}));
-        EXPECT_EQ(ai.confidence_threshold, (std::vector<double>{0.5, 0.4, 0.6}));
+          semantic::ESCALATOR_ENTRANCE, semantic::PAPER_CUP, semantic::COFFEE, semantic::BASE}));
+        EXPECT_EQ(ai.confidence_threshold, (std::vector<double>{0.5, 0.4, 0.6, 0.4, 0.5, 0.5}));
         for (const int trash : {semantic::BOTTLE, semantic::PAPER_CUP, semantic::MASK}) {
           EXPECT_EQ(ai.height_range.count(trash), 1u) << semantic::SemanticTypeName(trash);
         }

@@ -1,5 +1,6 @@
 // YOLOv8Seg end to end on the generated colour-patch network, whose answer is
-// known: one detection per pure-colour patch, box = patch, mask = patch.
+// known: one detection per pure-colour patch, box = patch, mask = patch, and
+// nothing for neutral colours.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -45,20 +46,32 @@ struct SceneCase {
   std::string name;
   cv::Size size;
   std::vector<Patch> patches;
+  cv::Scalar background = cv::Scalar::all(0);
 };
 
 // Patch edges sit on whole network pixels (even coordinates at scale 1/2), so
 // the expected boxes are exact up to the two-pixel tolerance.
 const SceneCase kScenes[] = {
-    {"640x400", {640, 400}, {{0, {100, 60, 120, 80}}, {2, {400, 200, 64, 150}}}},
-    {"1280x720", {1280, 720}, {{1, {200, 100, 300, 240}}, {0, {900, 400, 160, 200}}}},
-    {"480x640", {480, 640}, {{2, {40, 500, 200, 100}}, {1, {300, 30, 100, 300}}}},
+    {"640x400", {640, 400}, {{0, {100, 60, 120, 80}}, {5, {400, 200, 64, 150}}}},
+    {"1280x720", {1280, 720}, {{1, {200, 100, 300, 240}}, {3, {900, 400, 160, 200}}}},
+    {"480x640", {480, 640}, {{2, {40, 500, 200, 100}}, {4, {300, 30, 100, 300}}}},
     {"patches at the image edges", {1280, 720}, {{0, {0, 0, 200, 120}}, {2, {1100, 560, 180, 160}}}},
+};
+
+// Each colour alone on the greys, whites and browns of floors and walls: its
+// own class only (red is not also yellow or magenta), the background nothing.
+const SceneCase kEachColour[] = {
+    {"red on brown floor", {1280, 720}, {{0, {300, 200, 240, 160}}}, {150, 100, 50}},
+    {"green on grey", {1280, 720}, {{1, {300, 200, 240, 160}}}, {128, 128, 128}},
+    {"blue on white", {1280, 720}, {{2, {300, 200, 240, 160}}}, {255, 255, 255}},
+    {"yellow on beige wall", {1280, 720}, {{3, {300, 200, 240, 160}}}, {240, 230, 140}},
+    {"magenta on dark brown", {1280, 720}, {{4, {300, 200, 240, 160}}}, {139, 69, 19}},
+    {"cyan on black", {1280, 720}, {{5, {300, 200, 240, 160}}}, {0, 0, 0}},
 };
 
 void expectDetectsPatches(pm::YOLOv8Seg& model, const SceneCase& scene) {
   SCOPED_TRACE(scene.name);
-  const cv::Mat rgb = model_test::drawScene(scene.size, scene.patches);
+  const cv::Mat rgb = model_test::drawScene(scene.size, scene.patches, scene.background);
   std::vector<pm::ModelBoxInfo> out;
   model.Inference(rgb, out);
   ASSERT_EQ(out.size(), scene.patches.size());
@@ -88,6 +101,13 @@ void expectDetectsPatches(pm::YOLOv8Seg& model, const SceneCase& scene) {
 TEST_F(ColourPatchModel, FindsEachPatchInItsOwnImageCoordinates) {
   pm::YOLOv8Seg model(model_test::colourPatchMeta(kModel));
   for (const auto& scene : kScenes) {
+    expectDetectsPatches(model, scene);
+  }
+}
+
+TEST_F(ColourPatchModel, EachColourIsItsOwnClassAndNeutralColoursAreNone) {
+  pm::YOLOv8Seg model(model_test::colourPatchMeta(kModel));
+  for (const auto& scene : kEachColour) {
     expectDetectsPatches(model, scene);
   }
 }
@@ -132,7 +152,7 @@ TEST_F(ColourPatchModel, StagesExposeTheLetterboxedBlobAndTheRawOutputs) {
   EXPECT_EQ(prepared.blob.ptr<float>(0, 0)[140 * 640], 0.0F);         // black image
 
   const auto outputs = model.forward(prepared.blob);
-  EXPECT_EQ(pm::shapeText(outputs.head), "[1x39x6400]");
+  EXPECT_EQ(pm::shapeText(outputs.head), "[1x42x6400]");
   EXPECT_EQ(pm::shapeText(outputs.prototypes), "[1x32x160x160]");
   EXPECT_TRUE(model.postprocess(outputs, prepared.geometry).empty());
 }
@@ -204,7 +224,7 @@ TEST_F(ColourPatchModel, ConfigurationErrorsRaiseNamingTheFileKeyOrShapes) {
        {tmp.string(), "cannot read"}},
       {"no model_file key", no_file, {"model_file", "missing"}},
       {"class count differs", meta_with("num_classes", YAML::Node(80)),
-       {kModel, "[1x39x6400]", "[1x32x160x160]", "80 classes"}},
+       {kModel, "[1x42x6400]", "[1x32x160x160]", "80 classes"}},
       {"input size the network rejects", meta_with("input_width", YAML::Node(320)),
        {kModel, "320x640"}},
       {"threshold out of range", meta_with("nms_threshold", YAML::Node(1.5)),
