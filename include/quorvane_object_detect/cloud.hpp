@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <memory>
 
@@ -9,6 +10,7 @@
 #include "pelorin/perception/cloud_cluster.hpp"
 #include "pelorin/perception/remove_ground_line_fit.hpp"
 #include "quorvane_object_detect/common.hpp"
+#include "sensor_msgs/msg/image.hpp"
 
 // The cloud settings of one camera.
 struct CloudPara
@@ -50,6 +52,19 @@ public:
     const CloudPara & cloud_para,
     std::shared_ptr<pelorin::perception::CloudCluster> cloud_cluster,
     std::shared_ptr<pelorin::perception::RemoveGroundLineFit> remove_ground);
+
+  // Projects the depth pixels of `region` (its box and, when set, its mask)
+  // into `cloud`, in metres in the depth camera's optical frame: one point
+  // per stride x stride block, the block's first pixel with a depth in
+  // (0, depth_max).  "16UC1" and "mono16" are millimetres, other encodings
+  // metres.  `intrinsics` are fx, fy, cx, cy.  The region is clipped to the
+  // image and the mask is read only inside its own size; a stride below 1 is
+  // taken as 1.  The cloud's header is left to the caller.  An image
+  // cv_bridge cannot read raises cv_bridge::Exception.
+  void depthToCloud(
+    const sensor_msgs::msg::Image::ConstSharedPtr & depth, const std::array<float, 4> & intrinsics,
+    const BboxInfo & region, const std::shared_ptr<pcl::PointCloud<pcl::PointXYZ>> & cloud,
+    int stride) const;
 
   CloudPara cloud_para_;
   std::shared_ptr<pelorin::perception::CloudCluster> cloud_cluster_;

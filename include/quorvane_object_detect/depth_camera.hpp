@@ -27,6 +27,7 @@
 #include "pelorin/perception/trash_tracker.hpp"
 #include "quorvane_object_detect/cloud.hpp"
 #include "quorvane_object_detect/common.hpp"
+#include "quorvane_object_detect/frame_context.hpp"
 #include "quorvane_protocol/msg/exception_handle.hpp"
 #include "quorvane_protocol/msg/object_list.hpp"
 #include "quorvane_protocol/msg/robot_event.hpp"
@@ -118,6 +119,12 @@ public:
   bool hasTrashThread() const {return trash_thread_.joinable();}
   bool hasAiThread() const {return ai_thread_.joinable();}
   bool hasDangerousThread() const {return dangerous_thread_.joinable();}
+  // Depth frames the callback has finished, whatever became of them.
+  std::size_t framesDone() const {return frames_done_.load();}
+  // The detector is not thread-safe: use it only while no depth frame comes in.
+  pelorin::perception::DynamicCloudDetector & dynamicCloudDetector()
+  {return *dynamic_cloud_detector_;}
+  bool groundFitUpdatePending() const;
 
   // Intrinsics, image size and pose in the base frame from one camera-info
   // message (waits up to 10 s) and tf2 (waits up to 0.5 s).
@@ -155,6 +162,24 @@ private:
 
   void initializePublisher();
 
+  // The frame pipeline, stage by stage.
+  void searchRgb(FrameContext & frame);
+  void logFrameEnd(const FrameContext & frame);
+  void process(FrameContext & frame);
+  void rebuildGroundFit();
+  void convertRgb(FrameContext & frame);
+  void aiStage(FrameContext & frame);
+  void postToAiThread(const cv::Mat & rgb, double stamp);
+  void takeAiThreadResult(AiDetectResult & result);
+  void aiInference(const cv::Mat & image, AiDetectResult & result);
+  bool geometricChain(FrameContext & frame);
+  void refreshCameraFrame(const pcl::PointCloud<pcl::PointXYZ> & base);
+  void publishChainDebugClouds(const FrameContext & frame);
+  void publishClusterCloud(const FrameContext & frame);
+  void dynamicDetectorStage(const FrameContext & frame);
+  void publishGroundLineMarkers();
+  void logStageTimes(const FrameContext & frame);
+
   // Worker threads.
   void startWorkers();
   void trashDetectionCallback(TrashThreadInputPara * input);
@@ -165,6 +190,7 @@ private:
   void setUpAfterWorkers(const std::string & depth_topic, const std::string & rgb_topic);
 
   std::atomic<bool> active_{false};
+  std::atomic<std::size_t> frames_done_{0};
   // Set once at teardown; every worker loop also wakes on it.
   std::atomic<bool> stop_workers_{false};
   std::shared_ptr<pelorin::perception::TrashTracker> trash_tracker_;
@@ -342,7 +368,16 @@ private:
   std::vector<pelorin::perception::ObjectInfo> broadcast_trash_positions_;
   float min_trash_area_ = 0.0004F;  // square metres
   quorvane_protocol::msg::RobotEvent robot_event_msg_;
-  std::mutex ground_fit_mutex_;
+  mutable std::mutex ground_fit_mutex_;
   bool update_ground_fit_ = false;
+  // The clouds of the geometric chain, kept so their buffers serve every frame.
+  std::shared_ptr<pcl::PointCloud<pcl::PointXYZ>> depth_cloud_{new pcl::PointCloud<pcl::PointXYZ>};
+  std::shared_ptr<pcl::PointCloud<pcl::PointXYZ>> sampled_cloud_{
+    new pcl::PointCloud<pcl::PointXYZ>};
+  std::shared_ptr<pcl::PointCloud<pcl::PointXYZ>> base_cloud_{new pcl::PointCloud<pcl::PointXYZ>};
+  std::shared_ptr<pcl::PointCloud<pcl::PointXYZ>> obstacle_cloud_{
+    new pcl::PointCloud<pcl::PointXYZ>};
+  std::shared_ptr<pcl::PointCloud<pcl::PointXYZ>> ground_cloud_{
+    new pcl::PointCloud<pcl::PointXYZ>};
   std::shared_ptr<rclcpp::node_interfaces::OnSetParametersCallbackHandle> param_callback_handle_;
 };

@@ -1,0 +1,143 @@
+#include <algorithm>
+#include <cfloat>
+#include <chrono>
+#include <cmath>
+#include <exception>
+#include <mutex>
+#include <thread>
+
+#include "pelorin/perception/time_conversions.hpp"
+#include "quorvane_object_detect/depth_camera.hpp"
+
+namespace
+{
+
+constexpr int kPairingStepMs = 10;
+
+}  // namespace
+
+// Takes a depth frame in, pairs it with the closest colour image and runs the
+// pipeline.  Nothing a stage throws leaves here: the frame ends with one line
+// naming the stage, and the next frame runs as usual.
+void DepthCamera::callback(const sensor_msgs::msg::Image::ConstSharedPtr & msg)
+{
+  FrameContext frame;
+  frame.times.entry = StageTimes::now();
+  if (!active_.load()) {
+    QLOG_DEBUG("current now is hibernate");
+    return;
+  }
+  try {
+    checkData(msg, 1);
+    {
+      std::lock_guard<std::mutex> lock(depth_mutex_);
+      depth_queue_.push_back(msg);
+      if (depth_queue_.size() > static_cast<std::size_t>(std::max(rgb_buffer_size_, 0))) {
+        depth_queue_.pop_front();
+      }
+    }
+    rgb_mismatch_ = false;
+    frame.depth = msg;
+    frame.depth_stamp = TimeToDouble(msg->header);
+    QLOG_DEBUG(
+      "camera_{0:d} depthCallback get msg-time = {1:05.4f}(s)", camera_id_, frame.depth_stamp);
+
+    frame.stage = "search_rgb";
+    frame.times.search_start = StageTimes::now();
+    matched_rgb_msg_.reset();
+    const double now = TimeToDouble(node_->now());
+    searchRgb(frame);
+    frame.times.search_end = StageTimes::now();
+
+    if (data_flow_trace_) {
+      depth_latency_count_ += 1;
+      depth_latency_sum_ += std::fabs(now - frame.depth_stamp);
+      if (depth_latency_count_ > 74) {
+        QLOG_INFO(
+          "camera_{0:d} depthCallback time fly even = {1:05.4f}(s)", camera_id_,
+          depth_latency_sum_ / depth_latency_count_);
+        depth_latency_sum_ = 0.0;
+        depth_latency_count_ = 0;
+      }
+    }
+    QLOG_DEBUG(
+      "camera_info_pub_time = {0:05.4f}(s) of cam_id={1:d} rgb_pub_time = {2:05.4f}(s) "
+      "depth_pub_time = {3:05.4f}(s) current_time = {4:05.4f}(s)",
+      now - frame.frame_stamp, camera_id_, frame.rgb_stamp, frame.depth_stamp, now);
+    process(frame);
+  } catch (const std::exception & error) {
+    QLOG_ERROR("cam_{0:d} frame dropped in {1:s}: {2:s}", camera_id_, frame.stage, error.what());
+  } catch (...) {
+    QLOG_ERROR("cam_{0:d} frame dropped in {1:s}: unknown error", camera_id_, frame.stage);
+  }
+  logFrameEnd(frame);
+  frames_done_.fetch_add(1);
+}
+
+// Pairing: the queued colour image closest to the depth stamp, retried in
+// 10 ms steps within depth_rgb_wait_time_ms_.  A colour image found but too
+// far apart stays attached; the mismatch flag limits what it is used for.
+void DepthCamera::searchRgb(FrameContext & frame)
+{
+  // Without any colour image the frame stands alone in time.
+  frame.rgb_stamp = frame.depth_stamp;
+  frame.frame_stamp = frame.depth_stamp;
+  double difference = static_cast<double>(FLT_MAX);
+  if (depth_rgb_wait_time_ms_ > 0) {
+    int budget = depth_rgb_wait_time_ms_ - kPairingStepMs;
+    while (true) {
+      {
+        std::lock_guard<std::mutex> lock(rgb_mutex_);
+        const double t = TimeToDouble(frame.depth->header);
+        double best = t;
+        for (const auto & rgb : rgb_queue_) {
+          const double d = std::fabs(t - TimeToDouble(rgb->header));
+          if (best > d) {
+            best = d;
+            matched_rgb_msg_ = rgb;
+          }
+        }
+      }
+      if (matched_rgb_msg_) {
+        frame.rgb_stamp = TimeToDouble(matched_rgb_msg_->header);
+        frame.frame_stamp = (frame.depth_stamp + frame.rgb_stamp) * 0.5;
+        difference = std::fabs(frame.depth_stamp - frame.rgb_stamp);
+        if (difference <= static_cast<double>(depth_rgb_time_diff_)) {
+          break;
+        }
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(kPairingStepMs));
+      const int remaining = budget;
+      budget -= kPairingStepMs;
+      if (remaining <= 0) {
+        break;
+      }
+    }
+  }
+  if (difference > static_cast<double>(depth_rgb_time_diff_)) {
+    rgb_mismatch_ = true;
+    QLOG_WARN(
+      "ErrorCo:{}, The difference between depth={} and rgb={} timestamp is too large of cam_{}, "
+      "diff={}only use trad method ",
+      kErrSensorTime, frame.depth_stamp, frame.rgb_stamp, camera_id_, difference);
+  }
+}
+
+// The three closing run-time lines, with the debug flag or the data-flow trace.
+void DepthCamera::logFrameEnd(const FrameContext & frame)
+{
+  const StageTimes::Stamp end = StageTimes::now();
+  if (!debug_ && !data_flow_trace_) {
+    return;
+  }
+  const double now = TimeToDouble(node_->now());
+  const StageTimes & t = frame.times;
+  QLOG_DEBUG(
+    "cam_{0:d} :<search_rgb> runtime = {1:d}(us)", camera_id_,
+    microseconds(t.search_start, t.search_end));
+  QLOG_DEBUG(
+    "cam_{0:d} :<process> runtime = {1:d}(us)", camera_id_, microseconds(t.search_end, end));
+  QLOG_DEBUG(
+    "cam_{0:d} :<callback> runtime = {1:d}(us) time fly = {2:05.4f} (s)", camera_id_,
+    microseconds(t.entry, end), now - frame.depth_stamp);
+}

@@ -1,0 +1,34 @@
+#include "quorvane_object_detect/depth_camera.hpp"
+
+// The ground lines of the last fit as red line strips from their first to
+// their last point.
+void DepthCamera::publishGroundLineMarkers()
+{
+  visualization_msgs::msg::MarkerArray markers;
+  rclcpp::Clock clock(RCL_SYSTEM_TIME);
+  for (const auto & line : cloud_->remove_ground_->GetGroundLines()) {
+    if (line.size() < 2) {
+      continue;
+    }
+    visualization_msgs::msg::Marker marker;
+    marker.header.frame_id = kBaseFrame;
+    marker.header.stamp = clock.now();
+    marker.ns = "lines";
+    marker.id = static_cast<int32_t>(markers.markers.size());
+    marker.type = visualization_msgs::msg::Marker::LINE_STRIP;
+    marker.action = visualization_msgs::msg::Marker::ADD;
+    marker.pose.orientation.w = 1.0;
+    marker.scale.x = 0.01;
+    marker.color.r = 1.0F;
+    marker.color.a = 1.0F;
+    for (const pcl::PointXYZ * end : {&line.points.front(), &line.points.back()}) {
+      geometry_msgs::msg::Point point;
+      point.x = end->x;
+      point.y = end->y;
+      point.z = end->z;
+      marker.points.push_back(point);
+    }
+    markers.markers.push_back(marker);
+  }
+  ground_line_pub_->publish(markers);
+}
