@@ -470,7 +470,7 @@ def prepare(model):
     g = step("reading the weights", Graph, model)
     for name, rewrite in REWRITES:
         step(name, rewrite, g)
-    model = g.to_model(with_value_info=False)
+    model = step("writing the graph back", g.to_model, False)
     step("checking the result", check_result, model)
     return model
 
