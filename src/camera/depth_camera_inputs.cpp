@@ -17,6 +17,8 @@ namespace
 // Report-site keys of error_report_time_.
 constexpr int kKeyImageAge = 762;  // + kind: 762 colour, 763 depth
 constexpr int kKeyEmptyDepth = 775;
+constexpr int kKeyDepthUnreadable = 780;
+constexpr int kKeyDepthChannels = 781;
 constexpr int kKeyRgbRate = 797;
 constexpr int kKeyRgbStale = 809;
 constexpr int kKeyDepthRate = 825;
@@ -131,13 +133,17 @@ void DepthCamera::checkData(const sensor_msgs::msg::Image::ConstSharedPtr & msg,
   try {
     depth = cv_bridge::toCvCopy(msg, msg->encoding)->image;
   } catch (const std::exception & error) {
-    QLOG_ERROR("camera{} depth image unreadable: {}", camera_id_, error.what());
+    if (claimReport(kKeyDepthUnreadable, now)) {
+      QLOG_ERROR("camera{} depth image unreadable: {}", camera_id_, error.what());
+    }
     return;
   }
   if (depth.channels() != 1) {
-    QLOG_ERROR(
-      "camera{} depth image has {} channels ({}), expected one", camera_id_, depth.channels(),
-      msg->encoding);
+    if (claimReport(kKeyDepthChannels, now)) {
+      QLOG_ERROR(
+        "camera{} depth image has {} channels ({}), expected one", camera_id_, depth.channels(),
+        msg->encoding);
+    }
     return;
   }
   if (cv::countNonZero(depth) == 0 && claimReport(kKeyEmptyDepth, now)) {
