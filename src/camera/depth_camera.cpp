@@ -91,9 +91,15 @@ void DepthCamera::registerWithTracker()
   pose.orientation.z = orientation.z();
   pose.orientation.w = orientation.w();
   // The tracker takes {fx, cx, fy, cy}.
-  trash_tracker_->AddCamera(
-    pose, image_width_, image_height_,
-    {intrinsics_[0], intrinsics_[2], intrinsics_[1], intrinsics_[3]});
+  if (!trash_tracker_->AddCamera(
+      pose, image_width_, image_height_,
+      {intrinsics_[0], intrinsics_[2], intrinsics_[1], intrinsics_[3]}))
+  {
+    // Nothing was registered: without this line the camera would go untracked silently.
+    QLOG_WARN(
+      "cam_{0:d} trash tracker rejected the camera geometry, its trash will not be tracked",
+      camera_id_);
+  }
 }
 
 void DepthCamera::setUpAfterWorkers(const std::string & depth_topic, const std::string & rgb_topic)
