@@ -6,22 +6,17 @@
 #include <string>
 
 #include "ament_index_cpp/get_package_share_directory.hpp"
+#include "quorvane_object_detect/camera_config.hpp"
 
 namespace
 {
+
+using quorvane::camera_config::readParameter;
 
 rclcpp::NodeOptions withOverridesDeclared(rclcpp::NodeOptions options)
 {
   options.automatically_declare_parameters_from_overrides(true);
   return options;
-}
-
-template<typename T>
-T readParameter(const rclcpp_lifecycle::LifecycleNode & node, const std::string & key, T fallback)
-{
-  T value = fallback;
-  node.get_parameter(key, value);
-  return value;
 }
 
 }  // namespace

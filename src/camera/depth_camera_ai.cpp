@@ -6,13 +6,16 @@
 #include "quorvane_object_detect/logger.hpp"
 #include "quorvane_object_detect/semantic_type.hpp"
 
-// The lines belong to the start-up step that sets up the AI model.
-#define AI_LOG(level, ...) \
-  ::quorvane::Logger::Instance().log( \
-    level, spdlog::source_loc{__FILE__, __LINE__, "initializeAi"}, __VA_ARGS__)
-
 namespace quorvane::camera_config
 {
+
+namespace
+{
+
+// The lines belong to the start-up step that sets up the AI model.
+constexpr const char * kAiStep = "initializeAi";
+
+}  // namespace
 
 std::shared_ptr<semantic::AiConfig> loadAiConfig(
   int camera_id, const ConfigFile & meta, const ConfigFile & height)
@@ -20,18 +23,21 @@ std::shared_ptr<semantic::AiConfig> loadAiConfig(
   std::string error;
   auto config = std::make_shared<semantic::AiConfig>(meta.root(), height.root(), &error);
   if (!error.empty()) {
-    AI_LOG(spdlog::level::err, "cam_{0:d} init AiConfig get error: {1:s}", camera_id, error);
+    QLOG_AS(
+      kAiStep, spdlog::level::err, "cam_{0:d} init AiConfig get error: {1:s}", camera_id, error);
   }
   for (size_t label = 0; label < config->class_mapping.size(); ++label) {
     const double threshold = label < config->confidence_threshold.size() ?
       config->confidence_threshold[label] : 0.0;
-    AI_LOG(
-      spdlog::level::info, "cam_{0:d} ai_conf_.parser label {1:d}, type {2:s}, thresh {3:05.4f}.",
+    QLOG_AS(
+      kAiStep, spdlog::level::info,
+      "cam_{0:d} ai_conf_.parser label {1:d}, type {2:s}, thresh {3:05.4f}.",
       camera_id, label, semantic::SemanticTypeName(config->class_mapping[label]), threshold);
   }
   for (const auto & [type, range] : config->height_range) {
-    AI_LOG(
-      spdlog::level::info, "cam_{0:d} ai_conf_.map type {1:d}, min {2:05.4f}, max {3:05.4f}.",
+    QLOG_AS(
+      kAiStep, spdlog::level::info,
+      "cam_{0:d} ai_conf_.map type {1:d}, min {2:05.4f}, max {3:05.4f}.",
       camera_id, type, range.min, range.max);
   }
   return config;

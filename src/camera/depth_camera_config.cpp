@@ -3,17 +3,15 @@
 #include "quorvane_object_detect/logger.hpp"
 #include "quorvane_object_detect/semantic_type.hpp"
 
-// The echo belongs to the start-up step that reads the flat parameters.
-#define ECHO_FLAT(...) \
-  ::quorvane::Logger::Instance().log( \
-    spdlog::level::info, spdlog::source_loc{__FILE__, __LINE__, "getConfigParameters"}, \
-    __VA_ARGS__)
-
 namespace quorvane::camera_config
 {
 
 namespace
 {
+
+// The echo belongs to the start-up step that reads the flat parameters.
+constexpr const char * kEchoStep = "getConfigParameters";
+constexpr auto kEcho = spdlog::level::info;
 
 std::set<int> readClassList(
   const rclcpp_lifecycle::LifecycleNode & node, const std::string & key,
@@ -121,53 +119,63 @@ void echoFlatParameters(
 {
   const int id = camera_id;
   const CloudPara & c = p.cloud;
-  ECHO_FLAT("cam_{0:d}_debug = {1:d}", id, p.debug);
-  ECHO_FLAT("cam_{0:d}_use_ai_thread = {1:d}", id, p.use_ai_thread);
-  ECHO_FLAT("cam_{0:d}_cam_base = {1:05.4f}", id, cam_base);
-  ECHO_FLAT("cam_{0:d}_remove_ground_method = {1:d}", id, p.remove_ground_method);
-  ECHO_FLAT("cam_{0:d}_box_enlarge_size = {1:d}", id, p.box_enlarge_size);
-  ECHO_FLAT("cam_{0:d}_depth_rgb_time_diff = {1:05.4f}", id, p.depth_rgb_time_diff);
-  ECHO_FLAT("cam_{0:d}_depth_rgb_wait_time = {1:d}", id, p.depth_rgb_wait_time_ms);
-  ECHO_FLAT("cam_{0:d}_rgb_buffer_size = {1:d}", id, p.rgb_buffer_size);
-  ECHO_FLAT("cam_{0:d}_statistics_dangerous_region_detect_status_num = {1:d}", id,
+  QLOG_AS(kEchoStep, kEcho, "cam_{0:d}_debug = {1:d}", id, p.debug);
+  QLOG_AS(kEchoStep, kEcho, "cam_{0:d}_use_ai_thread = {1:d}", id, p.use_ai_thread);
+  QLOG_AS(kEchoStep, kEcho, "cam_{0:d}_cam_base = {1:05.4f}", id, cam_base);
+  QLOG_AS(kEchoStep, kEcho, "cam_{0:d}_remove_ground_method = {1:d}", id, p.remove_ground_method);
+  QLOG_AS(kEchoStep, kEcho, "cam_{0:d}_box_enlarge_size = {1:d}", id, p.box_enlarge_size);
+  QLOG_AS(kEchoStep, kEcho, "cam_{0:d}_depth_rgb_time_diff = {1:05.4f}", id, p.depth_rgb_time_diff);
+  QLOG_AS(kEchoStep, kEcho, "cam_{0:d}_depth_rgb_wait_time = {1:d}", id, p.depth_rgb_wait_time_ms);
+  QLOG_AS(kEchoStep, kEcho, "cam_{0:d}_rgb_buffer_size = {1:d}", id, p.rgb_buffer_size);
+  QLOG_AS(kEchoStep, kEcho, "cam_{0:d}_statistics_dangerous_region_detect_status_num = {1:d}", id,
     p.statistics_dangerous_region_detect_status_num);
-  ECHO_FLAT("cam_{0:d}_dangerous_region_erode_kernel_size = {1:d}", id,
+  QLOG_AS(kEchoStep, kEcho, "cam_{0:d}_dangerous_region_erode_kernel_size = {1:d}", id,
     p.dangerous_region_erode_kernel_size);
-  ECHO_FLAT("cam_{0:d}_dangerous_dilate_offset = {1:05.4f}", id, p.dangerous_dilate_offset);
-  ECHO_FLAT("cam_{0:d}_lethal_dilate_offset = {1:05.4f}", id, p.lethal_dilate_offset);
-  ECHO_FLAT("cam_{0:d}_dangerous_sample_kernel_size = {1:d}", id,
+  QLOG_AS(kEchoStep, kEcho, "cam_{0:d}_dangerous_dilate_offset = {1:05.4f}", id,
+    p.dangerous_dilate_offset);
+  QLOG_AS(kEchoStep, kEcho, "cam_{0:d}_lethal_dilate_offset = {1:05.4f}", id,
+    p.lethal_dilate_offset);
+  QLOG_AS(kEchoStep, kEcho, "cam_{0:d}_dangerous_sample_kernel_size = {1:d}", id,
     p.dangerous_sample_kernel_size);
-  ECHO_FLAT("cam_{0:d}_gridWidth = {1:d}", id, p.grid_width);
-  ECHO_FLAT("cam_{0:d}_gridHeight = {1:d}", id, p.grid_height);
-  ECHO_FLAT("cam_{0:d}_gridResolution = {1:05.4f}", id, p.grid_resolution);
-  ECHO_FLAT("cam_{0:d}_kernel_size = {1:d}", id, p.kernel_size);
-  ECHO_FLAT("cam_{0:d}_lethal_iter = {1:d}", id, p.lethal_iter);
-  ECHO_FLAT("cam_{0:d}_dangerous_iter = {1:d}", id, p.dangerous_iter);
-  ECHO_FLAT("cam_{0:d}_dangerous_use_two_camera = {1:d}", id, dangerous_use_two_camera);
+  QLOG_AS(kEchoStep, kEcho, "cam_{0:d}_gridWidth = {1:d}", id, p.grid_width);
+  QLOG_AS(kEchoStep, kEcho, "cam_{0:d}_gridHeight = {1:d}", id, p.grid_height);
+  QLOG_AS(kEchoStep, kEcho, "cam_{0:d}_gridResolution = {1:05.4f}", id, p.grid_resolution);
+  QLOG_AS(kEchoStep, kEcho, "cam_{0:d}_kernel_size = {1:d}", id, p.kernel_size);
+  QLOG_AS(kEchoStep, kEcho, "cam_{0:d}_lethal_iter = {1:d}", id, p.lethal_iter);
+  QLOG_AS(kEchoStep, kEcho, "cam_{0:d}_dangerous_iter = {1:d}", id, p.dangerous_iter);
+  QLOG_AS(kEchoStep, kEcho, "cam_{0:d}_dangerous_use_two_camera = {1:d}", id,
+    dangerous_use_two_camera);
   // Class names go in as an argument, never as format text.
-  ECHO_FLAT("cam_{0:d}_dangerous_class_id = [{1}]", id, classListText(p.dangerous_class_type));
-  ECHO_FLAT("cam_{0:d}_cloud_x_leafSize = {1:05.4f}", id, c.cloud_x_leafSize);
-  ECHO_FLAT("cam_{0:d}_cloud_y_leafSize = {1:05.4f}", id, c.cloud_y_leafSize);
-  ECHO_FLAT("cam_{0:d}_cloud_z_leafSize = {1:05.4f}", id, c.cloud_z_leafSize);
-  ECHO_FLAT("cam_{0:d}_cloud_min_point = {1:d}", id, c.cloud_min_point);
-  ECHO_FLAT("cam_{0:d}_cloud_search_radius = {1:05.4f}", id, c.cloud_search_radius);
-  ECHO_FLAT("cam_{0:d}_cloud_point_num = {1:d}", id, c.cloud_point_num);
-  ECHO_FLAT("cam_{0:d}_cloud_x_split_distance = {1:05.4f}", id, c.cloud_x_split_distance);
-  ECHO_FLAT("cam_{0:d}_cloud_xyz_merge_distance = {1:05.4f}", id, c.cloud_xyz_merge_distance);
-  ECHO_FLAT("cam_{0:d}_cloud_x_merge_distance = {1:05.4f}", id, c.cloud_x_merge_distance);
-  ECHO_FLAT("cam_{0:d}_cloud_mask_iou_min = {1:05.4f}", id, c.mask_iou_min);
-  ECHO_FLAT("cam_{0:d}_cloud_mask_iou_max = {1:05.4f}", id, c.mask_iou_max);
-  ECHO_FLAT("cam_{0:d}_person_distance = {1:05.4f}", id, c.person_distance);
-  ECHO_FLAT("cam_{0:d}_depth_max = {1:05.4f}", id, depth_max);
-  ECHO_FLAT("cam_{0:d}_obstacle_percent = {1:05.4f}", id, c.obstacle_percent);
-  ECHO_FLAT("cam_{0:d}_person_percent = {1:05.4f}", id, c.person_percent);
-  ECHO_FLAT("cam_{0:d}_trash_distance_threshold = {1:05.4f}", id, p.trash_distance_threshold);
-  ECHO_FLAT("cam_{0:d}_robot_angular_threshold = {1:05.4f}", id, p.robot_angular_threshold);
-  ECHO_FLAT("cam_{0:d}_bbox_edge_threshold = {1:d}", id, p.bbox_edge_threshold);
-  ECHO_FLAT("cam_{0:d}_trash_class_id = [{1}]", id, classListText(p.trash_class_type));
-  ECHO_FLAT("cam_{0:d}_dynamic_class_type = [{1}]", id,
+  QLOG_AS(kEchoStep, kEcho, "cam_{0:d}_dangerous_class_id = [{1}]", id,
+    classListText(p.dangerous_class_type));
+  QLOG_AS(kEchoStep, kEcho, "cam_{0:d}_cloud_x_leafSize = {1:05.4f}", id, c.cloud_x_leafSize);
+  QLOG_AS(kEchoStep, kEcho, "cam_{0:d}_cloud_y_leafSize = {1:05.4f}", id, c.cloud_y_leafSize);
+  QLOG_AS(kEchoStep, kEcho, "cam_{0:d}_cloud_z_leafSize = {1:05.4f}", id, c.cloud_z_leafSize);
+  QLOG_AS(kEchoStep, kEcho, "cam_{0:d}_cloud_min_point = {1:d}", id, c.cloud_min_point);
+  QLOG_AS(kEchoStep, kEcho, "cam_{0:d}_cloud_search_radius = {1:05.4f}", id, c.cloud_search_radius);
+  QLOG_AS(kEchoStep, kEcho, "cam_{0:d}_cloud_point_num = {1:d}", id, c.cloud_point_num);
+  QLOG_AS(kEchoStep, kEcho, "cam_{0:d}_cloud_x_split_distance = {1:05.4f}", id,
+    c.cloud_x_split_distance);
+  QLOG_AS(kEchoStep, kEcho, "cam_{0:d}_cloud_xyz_merge_distance = {1:05.4f}", id,
+    c.cloud_xyz_merge_distance);
+  QLOG_AS(kEchoStep, kEcho, "cam_{0:d}_cloud_x_merge_distance = {1:05.4f}", id,
+    c.cloud_x_merge_distance);
+  QLOG_AS(kEchoStep, kEcho, "cam_{0:d}_cloud_mask_iou_min = {1:05.4f}", id, c.mask_iou_min);
+  QLOG_AS(kEchoStep, kEcho, "cam_{0:d}_cloud_mask_iou_max = {1:05.4f}", id, c.mask_iou_max);
+  QLOG_AS(kEchoStep, kEcho, "cam_{0:d}_person_distance = {1:05.4f}", id, c.person_distance);
+  QLOG_AS(kEchoStep, kEcho, "cam_{0:d}_depth_max = {1:05.4f}", id, depth_max);
+  QLOG_AS(kEchoStep, kEcho, "cam_{0:d}_obstacle_percent = {1:05.4f}", id, c.obstacle_percent);
+  QLOG_AS(kEchoStep, kEcho, "cam_{0:d}_person_percent = {1:05.4f}", id, c.person_percent);
+  QLOG_AS(kEchoStep, kEcho, "cam_{0:d}_trash_distance_threshold = {1:05.4f}", id,
+    p.trash_distance_threshold);
+  QLOG_AS(kEchoStep, kEcho, "cam_{0:d}_robot_angular_threshold = {1:05.4f}", id,
+    p.robot_angular_threshold);
+  QLOG_AS(kEchoStep, kEcho, "cam_{0:d}_bbox_edge_threshold = {1:d}", id, p.bbox_edge_threshold);
+  QLOG_AS(kEchoStep, kEcho, "cam_{0:d}_trash_class_id = [{1}]", id,
+    classListText(p.trash_class_type));
+  QLOG_AS(kEchoStep, kEcho, "cam_{0:d}_dynamic_class_type = [{1}]", id,
     classListText(p.dynamic_obstacle_class_type));
-  ECHO_FLAT("cam_{0:d}_static_class_type = [{1}]", id,
+  QLOG_AS(kEchoStep, kEcho, "cam_{0:d}_static_class_type = [{1}]", id,
     classListText(p.static_obstacle_class_type));
 }
 

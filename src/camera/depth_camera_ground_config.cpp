@@ -74,8 +74,8 @@ GroundRemovalParams readGroundRemovalParams(
 void echoGroundRemovalParams(int camera_id, const GroundRemovalParams & params)
 {
   for (const auto & field : kGroundFields) {
-    ::quorvane::Logger::Instance().log(
-      spdlog::level::info, spdlog::source_loc{__FILE__, __LINE__, "getRemoveGroundPara"},
+    QLOG_AS(
+      "getRemoveGroundPara", spdlog::level::info,
       "cam_{0:d}_remove_ground_params_.{1}{2}= {3:05.4f}", camera_id, field.name,
       field.echo_gap, params.*field.member);
   }
@@ -88,8 +88,8 @@ GroundUpdate applyGroundParameters(
   std::vector<std::pair<const GroundField *, double>> changes;
   GroundUpdate update;
   for (const auto & parameter : parameters) {
-    ::quorvane::Logger::Instance().log(
-      spdlog::level::info, spdlog::source_loc{__FILE__, __LINE__, "dynamicParametersCallback"},
+    QLOG_AS(
+      "dynamicParametersCallback", spdlog::level::info,
       "dynamicParametersCallback update param named {}", parameter.get_name());
     const auto field = std::find_if(
       kGroundFields.begin(), kGroundFields.end(),
