@@ -171,3 +171,9 @@ rcl_interfaces::msg::SetParametersResult DepthCamera::dynamicParametersCallback(
   result.reason = update.reason;
   return result;
 }
+
+bool DepthCamera::groundFitUpdatePending() const
+{
+  std::lock_guard<std::mutex> lock(ground_fit_mutex_);
+  return update_ground_fit_;
+}

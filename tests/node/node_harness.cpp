@@ -33,13 +33,13 @@ public:
 
 const auto * const kRosEnvironment = ::testing::AddGlobalTestEnvironment(new RosEnvironment);
 
-sensor_msgs::msg::CameraInfo cameraInfo(const std::string & frame_id)
+sensor_msgs::msg::CameraInfo cameraInfo(const std::string & frame_id, double fx)
 {
   sensor_msgs::msg::CameraInfo info;
   info.header.frame_id = frame_id;
   info.width = 640;
   info.height = 400;
-  info.k = {600.0, 0.0, 320.0, 0.0, 610.0, 240.0, 0.0, 0.0, 1.0};
+  info.k = {fx, 0.0, 320.0, 0.0, 610.0, 240.0, 0.0, 0.0, 1.0};
   return info;
 }
 
@@ -60,13 +60,15 @@ std::vector<CameraFeed> defaultFeeds(int cameras)
   return feeds;
 }
 
-std::vector<rclcpp::Parameter> baseParameters()
+std::vector<rclcpp::Parameter> baseParameters(const std::vector<rclcpp::Parameter> & extra)
 {
-  return {
+  std::vector<rclcpp::Parameter> parameters{
     rclcpp::Parameter(
       "model_meta_file",
       std::string(QUORVANE_SOURCE_DIR) + "/tests/node/fixtures/meta_without_model.yaml"),
     rclcpp::Parameter("model_height_file", "model_height.yaml")};
+  parameters.insert(parameters.end(), extra.begin(), extra.end());
+  return parameters;
 }
 
 NodeHarness::NodeHarness(
@@ -114,7 +116,10 @@ void NodeHarness::start(const std::vector<CameraFeed> & feeds, bool activate)
     transform.transform.translation.x = feed.tx;
     transform.transform.translation.y = feed.ty;
     transform.transform.translation.z = feed.tz;
-    transform.transform.rotation.w = 1.0;
+    transform.transform.rotation.x = feed.rotation[0];
+    transform.transform.rotation.y = feed.rotation[1];
+    transform.transform.rotation.z = feed.rotation[2];
+    transform.transform.rotation.w = feed.rotation[3];
     transforms.push_back(transform);
   }
   // Latched: a camera's listener made later still receives them.
@@ -157,7 +162,8 @@ void NodeHarness::feed(std::vector<CameraFeed> feeds)
       if (waiting && !answered[i]) {
         const bool unknown = unknown_left[i] > 0;
         if (unknown) {--unknown_left[i];}
-        publishers[i]->publish(cameraInfo(unknown ? "frame_without_transform" : feeds[i].frame_id));
+        publishers[i]->publish(
+          cameraInfo(unknown ? "frame_without_transform" : feeds[i].frame_id, feeds[i].fx));
         answers_.fetch_add(1);
         answered[i] = true;
       } else if (!waiting) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <atomic>
 #include <chrono>
 #include <functional>
@@ -25,6 +26,8 @@ struct CameraFeed
   std::string info_topic;
   std::string frame_id;
   double tx = 0.0, ty = 0.0, tz = 0.0;  // camera origin in base_footprint
+  std::array<double, 4> rotation{0.0, 0.0, 0.0, 1.0};  // x, y, z, w of the camera in base_footprint
+  double fx = 600.0;  // of the camera info
   // Camera-info answers given with a frame tf2 does not know, before the good one.
   int unknown_frame_answers = 0;
 };
@@ -32,8 +35,9 @@ struct CameraFeed
 // The feeds of the default topics of cameras 1 and 2.
 std::vector<CameraFeed> defaultFeeds(int cameras = 2);
 
-// The parameters every test node needs (configuration files of the package).
-std::vector<rclcpp::Parameter> baseParameters();
+// The parameters every test node needs (configuration files of the package),
+// then `extra`.
+std::vector<rclcpp::Parameter> baseParameters(const std::vector<rclcpp::Parameter> & extra = {});
 
 // Runs the real node in-process: answers each camera's camera-info wait from
 // another thread, publishes the camera frames' static transforms, then

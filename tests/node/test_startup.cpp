@@ -15,13 +15,6 @@ namespace node_test
 namespace
 {
 
-std::vector<rclcpp::Parameter> withBase(std::vector<rclcpp::Parameter> extra)
-{
-  auto parameters = baseParameters();
-  parameters.insert(parameters.end(), extra.begin(), extra.end());
-  return parameters;
-}
-
 // True when `wanted` occurs in `texts` in this order (other lines between).
 ::testing::AssertionResult inOrder(
   const std::vector<std::string> & texts, const std::vector<std::string> & wanted)
@@ -109,7 +102,7 @@ TEST(StartUp, LinesCarryARunningThreeColumnNumber)
 {
   testing::internal::CaptureStdout();
   {
-    NodeHarness harness(withBase({rclcpp::Parameter("cameras", 1)}));
+    NodeHarness harness(baseParameters({rclcpp::Parameter("cameras", 1)}));
     harness.start(defaultFeeds(1));
   }
   const std::string output = testing::internal::GetCapturedStdout();
@@ -147,7 +140,7 @@ TEST(StartUp, CloseFlagsAndCameraCount)
   };
   for (const auto & c : cases) {
     SCOPED_TRACE(c.name);
-    NodeHarness harness(withBase(c.parameters));
+    NodeHarness harness(baseParameters(c.parameters));
     harness.start(defaultFeeds());
     harness.spin();
     const auto node = harness.node();
@@ -216,7 +209,7 @@ TEST(StartUp, FailureAfterTheWorkersStartedStopsThemAndThrows)
   // The subscriptions come after the worker threads; a bad topic name fails
   // there, and the camera must not leave running threads behind.
   NodeHarness harness(
-    withBase({rclcpp::Parameter("cameras", 1),
+    baseParameters({rclcpp::Parameter("cameras", 1),
       rclcpp::Parameter("camera_1_camera_depth", "not a topic name!")}));
   EXPECT_THROW(harness.start(defaultFeeds(1)), std::exception);
   EXPECT_TRUE(harness.node()->depthCameras().empty());
@@ -238,7 +231,7 @@ protected:
 
 TEST_F(WaitingStartUp, ShutdownEndsTheCameraInfoWait)
 {
-  NodeHarness harness(withBase({rclcpp::Parameter("cameras", 1)}), context_);
+  NodeHarness harness(baseParameters({rclcpp::Parameter("cameras", 1)}), context_);
   auto started = std::async(std::launch::async, [&] {harness.start({});});
   ASSERT_TRUE(
     waitFor([&] {return harness.peer()->count_subscribers("/camera_01/depth/camera_info") > 0;}));
@@ -251,7 +244,7 @@ TEST_F(WaitingStartUp, EmptyCameraInfoTopicIsRetriedOncePerSecond)
 {
   testing::internal::CaptureStdout();
   NodeHarness harness(
-    withBase({rclcpp::Parameter("cameras", 1), rclcpp::Parameter("camera_1_camera_info", "")}),
+    baseParameters({rclcpp::Parameter("cameras", 1), rclcpp::Parameter("camera_1_camera_info", "")}),
     context_);
   auto started = std::async(std::launch::async, [&] {harness.start({});});
   std::this_thread::sleep_for(std::chrono::milliseconds(1500));

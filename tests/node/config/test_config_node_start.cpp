@@ -150,5 +150,30 @@ TEST(ConfigNodeStart, UnusableFilesStopStartUpNamingFileAndKey)
   }
 }
 
+TEST(ConfigNodeStart, RunTimeGroundKeysFlagTheGroundFitRebuild)
+{
+  // Only keys given at start-up are declared; they hold the coded defaults.
+  const pelorin::perception::GroundRemovalParams defaults;
+  NodeHarness harness(baseParameters({rclcpp::Parameter("cameras", 1),
+    rclcpp::Parameter("cam1.cam_height", static_cast<double>(defaults.cam_height)),
+    rclcpp::Parameter("cam1.max_slope", static_cast<double>(defaults.max_slope)),
+    rclcpp::Parameter("cam2.cam_height", static_cast<double>(defaults.cam_height))}));
+  harness.start(defaultFeeds(1));
+  const DepthCamera & camera = *harness.node()->depthCameras().at(0);
+  struct Case {const char * what; std::vector<rclcpp::Parameter> batch; bool accepted, pending;};
+  // In this order: nothing clears the flag before a depth frame rebuilds the fit.
+  const std::vector<Case> cases{
+    {"a batch with a ground key that is no number",
+      {rclcpp::Parameter("cam1.cam_height", 0.1), rclcpp::Parameter("cam1.max_slope", "steep")},
+      false, false},
+    {"a key of camera 2", {rclcpp::Parameter("cam2.cam_height", 0.1)}, true, false},
+    {"a ground key of camera 1", {rclcpp::Parameter("cam1.cam_height", 0.1)}, true, true},
+  };
+  for (const auto & c : cases) {
+    EXPECT_EQ(harness.node()->set_parameters_atomically(c.batch).successful, c.accepted) << c.what;
+    EXPECT_EQ(camera.groundFitUpdatePending(), c.pending) << c.what;
+  }
+}
+
 }  // namespace
 }  // namespace node_test
