@@ -222,6 +222,12 @@ TF2Error BufferCore::lookupChecked(
   TimePoint & time_out, std::string & error) const
 {
   std::unique_lock<std::mutex> lock(frame_mutex_);
+  // A frame seen from itself needs no name checks: the identity, also for a
+  // frame nobody has published.
+  if (fixed_frame == nullptr && target_frame == source_frame) {
+    const CompactFrameID id = lookupFrameNumber(target_frame);
+    return lookupNoLock(id, id, target_time, transform, time_out, error);
+  }
   TF2Error code = TF2Error::TF2_NO_ERROR;
   const CompactFrameID target_id =
     validateFrameId(caller, "target_frame", target_frame, code, error);

@@ -92,10 +92,10 @@ bool Buffer::canTransform(
   const std::string & target_frame, const std::string & source_frame,
   const tf2::TimePoint & time, const tf2::Duration timeout, std::string * errstr) const
 {
+  if (!checkAndErrorDedicatedThreadPresent(errstr)) {
+    return false;
+  }
   if (timeout > tf2::Duration::zero()) {
-    if (!checkAndErrorDedicatedThreadPresent(errstr)) {
-      return false;
-    }
     const rclcpp::Time start = clock_->now();
     waitForTransformable(target_frame, source_frame, time, deadlineAfter(start, timeout));
     if (tf2::BufferCore::canTransform(target_frame, source_frame, time, errstr)) {
@@ -112,10 +112,10 @@ bool Buffer::canTransform(
   const std::string & source_frame, const tf2::TimePoint & source_time,
   const std::string & fixed_frame, const tf2::Duration timeout, std::string * errstr) const
 {
+  if (!checkAndErrorDedicatedThreadPresent(errstr)) {
+    return false;
+  }
   if (timeout > tf2::Duration::zero()) {
-    if (!checkAndErrorDedicatedThreadPresent(errstr)) {
-      return false;
-    }
     const rclcpp::Time start = clock_->now();
     const rclcpp::Time deadline = deadlineAfter(start, timeout);
     // Both legs must become available; data only accumulates, so waiting for

@@ -151,7 +151,6 @@ TEST(Tf2BufferCoreExtrapolation, SingleSampleHoldsOnlyAtItsOwnStamp)
 TEST_F(Tf2RobotChain, BadFrameNamesRaiseTheirOwnExceptions)
 {
   EXPECT_THROW(buffer_.lookupTransform("map", "nowhere", tf2::TimePointZero), tf2::LookupException);
-  EXPECT_THROW(buffer_.lookupTransform("nowhere", "nowhere", tf2::TimePointZero), tf2::LookupException);
   EXPECT_THROW(buffer_.lookupTransform("", "map", tf2::TimePointZero), tf2::InvalidArgumentException);
   EXPECT_THROW(buffer_.lookupTransform("/map", "camera", tf2::TimePointZero), tf2::InvalidArgumentException);
   try {
@@ -163,6 +162,38 @@ TEST_F(Tf2RobotChain, BadFrameNamesRaiseTheirOwnExceptions)
   std::string error;
   EXPECT_FALSE(buffer_.canTransform("nowhere", "map", tf2::TimePointZero, &error));
   EXPECT_NE(error.find("nowhere"), std::string::npos);
+}
+
+// tf2 buffer_core.cpp: lookupTransformImpl, canTransform
+TEST_F(Tf2RobotChain, AFrameToItselfIsTheIdentityForAnyName)
+{
+  const struct
+  {
+    const char * frame;
+    double time, stamp;
+  } cases[] = {
+    {"base_footprint", 0.0, 11.0},  // time zero: the frame's newest sample
+    {"base_footprint", 500.0, 500.0},  // far outside its samples
+    {"camera", 0.0, 0.0},  // static frames have no newest stamp
+    {"map", 0.0, 0.0},  // only ever a parent
+    {"nowhere", 3.0, 3.0},
+    {"", 0.0, 0.0},
+    {"/map", 2.0, 2.0},
+  };
+  for (const auto & c : cases) {
+    const tf2::TimePoint time = tf2::timeFromSec(c.time);
+    const auto t = buffer_.lookupTransform(c.frame, c.frame, time);
+    EXPECT_EQ(t.header.frame_id, c.frame);
+    EXPECT_EQ(t.child_frame_id, c.frame);
+    EXPECT_NEAR(secondsOf(t), c.stamp, kTol) << c.frame;
+    EXPECT_EQ(t.transform.translation.x, 0.0) << c.frame;
+    EXPECT_EQ(t.transform.rotation.w, 1.0) << c.frame;
+    EXPECT_TRUE(buffer_.canTransform(c.frame, c.frame, time)) << c.frame;
+  }
+  // With a fixed frame every name is checked first.
+  const tf2::TimePoint t = tf2::timeFromSec(10.5);
+  EXPECT_THROW(buffer_.lookupTransform("nowhere", t, "nowhere", t, "map"), tf2::LookupException);
+  EXPECT_FALSE(buffer_.canTransform("nowhere", t, "nowhere", t, "map"));
 }
 
 TEST_F(Tf2RobotChain, DisconnectedTreesRaiseConnectivity)

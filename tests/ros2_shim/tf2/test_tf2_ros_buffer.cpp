@@ -112,19 +112,39 @@ TEST_F(Tf2RosBuffer, ShutdownEndsAWait)
   EXPECT_FALSE(waiting.get());
 }
 
+// tf2_ros buffer.cpp: canTransform, lookupTransform, checkAndErrorDedicatedThreadPresent
 TEST(Tf2RosBufferWithoutListener, TimeoutIsRefusedWithoutAFeedingThread)
 {
   rclcpp::init(0, nullptr);
-  tf2_ros::Buffer buffer(std::make_shared<rclcpp::Clock>());
-  std::string error;
-  EXPECT_FALSE(buffer.canTransform("a", "b", tf2::TimePointZero, tf2::durationFromSec(10), &error));
-  EXPECT_EQ(error, tf2_ros::threading_error);
+  auto node = std::make_shared<rclcpp::Node>("fed_by_the_caller");
+  tf2_ros::Buffer alone(std::make_shared<rclcpp::Clock>());
+  tf2_ros::Buffer fed_by_caller(node->get_clock());
+  tf2_ros::TransformListener listener(fed_by_caller, node, false);
+  const std::string error_line = std::string("[tf2_buffer]: ") + tf2_ros::threading_error;
 
-  ASSERT_TRUE(buffer.setTransform(link("a", "b", 1, 0, 0, 0), "test", true));
-  EXPECT_TRUE(buffer.canTransform("a", "b", tf2::TimePointZero, tf2::Duration::zero()));
-  EXPECT_NO_THROW(buffer.lookupTransform("a", "b", tf2::TimePointZero, tf2::durationFromSec(10)));
-  EXPECT_THROW(buffer.lookupTransform("a", "c", tf2::TimePointZero, tf2::durationFromSec(10)),
-    tf2::LookupException);
+  for (tf2_ros::Buffer * buffer : {&alone, &fed_by_caller}) {
+    ASSERT_TRUE(buffer->setTransform(link("a", "b", 1, 0, 0, 0), "test", true));
+    for (const tf2::Duration timeout : {tf2::Duration::zero(), tf2::durationFromSec(10)}) {
+      std::string error;
+      const auto start = std::chrono::steady_clock::now();
+      testing::internal::CaptureStderr();
+      EXPECT_FALSE(buffer->canTransform("a", "b", tf2::TimePointZero, timeout, &error));
+      EXPECT_FALSE(buffer->canTransform("a", "a", tf2::TimePointZero, timeout));
+      EXPECT_NO_THROW(buffer->lookupTransform("a", "b", tf2::TimePointZero, timeout));
+      EXPECT_THROW(
+        buffer->lookupTransform("a", "c", tf2::TimePointZero, timeout), tf2::LookupException);
+      const std::string log = testing::internal::GetCapturedStderr();
+      EXPECT_LT(std::chrono::steady_clock::now() - start, 5s) << "waited";
+      EXPECT_EQ(error, tf2_ros::threading_error);
+      size_t lines = 0;
+      for (size_t at = log.find(error_line); at != std::string::npos;
+        at = log.find(error_line, at + 1))
+      {
+        ++lines;
+      }
+      EXPECT_EQ(lines, 4u) << log;
+    }
+  }
   rclcpp::shutdown();
 }
 

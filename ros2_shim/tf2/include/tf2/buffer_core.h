@@ -61,6 +61,8 @@ public:
 
   // The transform taking points from source_frame into target_frame at `time`
   // (TimePointZero: the latest time all links of the chain have in common).
+  // A frame to itself is the identity for any name, stamped `time` (at time
+  // zero: the frame's newest stamp, if it has one).
   // Throws LookupException, ConnectivityException, ExtrapolationException,
   // InvalidArgumentException.
   geometry_msgs::msg::TransformStamped lookupTransform(

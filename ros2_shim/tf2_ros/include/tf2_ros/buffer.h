@@ -15,7 +15,10 @@ namespace tf2_ros
 
 // The transform buffer of a ROS program: a tf2::BufferCore whose look-ups can wait
 // for data.  A wait sleeps until a transform that may decide it arrives, the
-// timeout (on the buffer's clock) passes or the process shuts down.
+// timeout (on the buffer's clock) passes or the process shuts down.  Without a
+// dedicated thread feeding the buffer (isUsingDedicatedThread()) the calls taking
+// a timeout, zero included, never wait: canTransform logs an error and returns
+// false, lookupTransform looks up at once.
 class Buffer : public BufferInterface, public tf2::BufferCore
 {
 public:
