@@ -40,7 +40,9 @@ public:
   /// options.automatically_declare_parameters_from_overrides() every
   /// override is declared here, dynamically typed.
   ///
-  /// Raises what detail::parse_arguments raises for a bad options.arguments().
+  /// Raises what detail::parse_arguments raises for a bad options.arguments(),
+  /// and exceptions::InvalidParameterValueException for an override that
+  /// holds no value (only ever given an empty array).
   NodeParameters(
     const std::string & node_name, const std::string & node_namespace,
     const rclcpp::NodeOptions & options,
