@@ -10,8 +10,8 @@ YOLOv8-seg does:
                             scores, 32 mask coefficients; A = (S / 8)^2
                             (--transposed: [1, A, 42])
   output1 [1, 32, S/4, S/4] mask prototypes
-A pixel is of a colour when each channel is within 5 % of the colour's full or
-empty value: red is not also yellow or magenta, and greys, white, black and
+A pixel is of a colour when each channel is within 10 % of the colour's full
+or empty value (fully only at exactly full or empty): red is not also yellow or magenta, and greys, white, black and
 browns are no colour at all. Every anchor cell fully inside a patch scores 1
 and carries the patch's exact box; the coefficients select the prototype that is the patch's colour map.
 Only convolutions, pooling, concatenation, element-wise Mul/Div and Reshape
@@ -31,7 +31,7 @@ from dynamic_int8 import power_of_two_scale, quantize_dynamically
 # Channels full (1) or empty (0), in the input's RGB order; index = class.
 COLOURS = np.array([(1, 0, 0), (0, 1, 0), (0, 0, 1), (1, 1, 0), (1, 0, 1), (0, 1, 1)], dtype=np.float32)
 NUM_CLASSES = len(COLOURS)
-PURE_GAIN = 20.0  # a channel is full above 0.95, not full below 0.9; empty mirrors it
+PURE_MARGIN = 0.1  # a channel within this of 1 (or 0) counts, fully only at 1 (or 0)
 NUM_MASK_COEFFS = 32
 ANCHOR_STRIDE = 8
 PROTO_STRIDE = 4
@@ -56,17 +56,15 @@ def build(size, transposed, as_exported):
         return node("Conv", [x, const(name + "_w", w.reshape(w.shape[0], w.shape[1], 1, 1)),
                              const(name + "_b", bias)], name, kernel_shape=[1, 1])
 
-    # Per channel "full" = clamp(20 x - 18) and "empty" = clamp(2 - 20 x), each
-    # clamp(v) written as relu(v) - relu(v - 1).
-    ramp_w = PURE_GAIN * np.vstack([np.eye(3), -np.eye(3)])  # full R, G, B, empty R, G, B
-    ramp_b = np.concatenate([np.full(3, 2.0 - PURE_GAIN), np.full(3, 2.0)])
-    ramps = node("Relu", [conv1x1("images", "channel_ramps", np.vstack([ramp_w, ramp_w]),
-                                  np.concatenate([ramp_b, ramp_b - 1]))], "channel_ramps_relu")
+    # Per channel "full" = relu((x - 0.9) / 0.1) and "empty" = relu((0.1 - x) / 0.1),
+    # 1 on a full or empty channel, 0 on anything not within 0.1 of it.
+    ramp_w = np.vstack([np.eye(3), -np.eye(3)]) / PURE_MARGIN  # full R, G, B, empty R, G, B
+    ramp_b = np.concatenate([np.full(3, 1 - 1 / PURE_MARGIN), np.ones(3)])
+    ramps = node("Relu", [conv1x1("images", "channel_ramps", ramp_w, ramp_b)], "channel_ramps_relu")
     # Colour indicator = relu(sum of the three memberships it needs - 2): 1 when
     # all three hold, 0 when any fails.
     membership = np.hstack([COLOURS, 1 - COLOURS])  # [classes, 6]
-    indicator = node("Relu", [conv1x1(ramps, "colour", np.hstack([membership, -membership]),
-                                      np.full(NUM_CLASSES, -2.0))], "indicator")
+    indicator = node("Relu", [conv1x1(ramps, "colour", membership, np.full(NUM_CLASSES, -2.0))], "indicator")
 
     # Class score of an anchor = fraction of its cell covered by the colour.
     score = node("AveragePool", [indicator], "score",
