@@ -1,6 +1,6 @@
 # Builds the ONNX models of the tests and benchmarks into ${PELORIN_MODEL_DIR}:
-#   PELORIN_TEST_MODEL             colour-patch network, head [1, 39, anchors]
-#   PELORIN_TEST_MODEL_TRANSPOSED  the same with head [1, anchors, 39]
+#   PELORIN_TEST_MODEL             colour-patch network, head [1, 42, anchors]
+#   PELORIN_TEST_MODEL_TRANSPOSED  the same with head [1, anchors, 42]
 #   PELORIN_TEST_MODEL_PREPARED    the same written as exporters deliver models
 #                                  (int8, opset 17, ...), rewritten by
 #                                  tools/prepare_model.py
