@@ -152,7 +152,9 @@ private:
   void callback(const sensor_msgs::msg::Image::ConstSharedPtr & msg);
   void fsmStatusCallback(std::shared_ptr<const quorvane_protocol::msg::TaskCenterFsmStatus> msg);
   void sensorCheckCallback();
-  void checkData(const sensor_msgs::msg::Image::ConstSharedPtr & msg, int kind);
+  // Reports stale, empty and unreadable images; false for a depth image no
+  // stage can read (its report is the frame's one line).
+  bool checkData(const sensor_msgs::msg::Image::ConstSharedPtr & msg, int kind);
   void checkQueue(
     const std::deque<std::shared_ptr<const sensor_msgs::msg::Image>> & queue, const char * kind,
     double now, int rate_key, int stale_key);
@@ -163,6 +165,8 @@ private:
   void initializePublisher();
 
   // The frame pipeline, stage by stage.
+  bool takeIn(const sensor_msgs::msg::Image::ConstSharedPtr & msg);
+  void pairAndProcess(FrameContext & frame);
   void searchRgb(FrameContext & frame);
   void logFrameEnd(const FrameContext & frame);
   void process(FrameContext & frame);

@@ -9,6 +9,8 @@
 #include "pelorin/perception/time_conversions.hpp"
 #include "quorvane_object_detect/depth_camera.hpp"
 
+#define CALLBACK_LOG(...) QLOG_AS("callback", spdlog::level::debug, __VA_ARGS__)
+
 namespace
 {
 
@@ -23,48 +25,16 @@ void DepthCamera::callback(const sensor_msgs::msg::Image::ConstSharedPtr & msg)
 {
   FrameContext frame;
   frame.times.entry = StageTimes::now();
+  frame.times.search_start = frame.times.search_end = frame.times.entry;
   if (!active_.load()) {
     QLOG_DEBUG("current now is hibernate");
     return;
   }
   try {
-    checkData(msg, 1);
-    {
-      std::lock_guard<std::mutex> lock(depth_mutex_);
-      depth_queue_.push_back(msg);
-      if (depth_queue_.size() > static_cast<std::size_t>(std::max(rgb_buffer_size_, 0))) {
-        depth_queue_.pop_front();
-      }
+    if (takeIn(msg)) {
+      frame.depth = msg;
+      pairAndProcess(frame);
     }
-    rgb_mismatch_ = false;
-    frame.depth = msg;
-    frame.depth_stamp = TimeToDouble(msg->header);
-    QLOG_DEBUG(
-      "camera_{0:d} depthCallback get msg-time = {1:05.4f}(s)", camera_id_, frame.depth_stamp);
-
-    frame.stage = "search_rgb";
-    frame.times.search_start = StageTimes::now();
-    matched_rgb_msg_.reset();
-    const double now = TimeToDouble(node_->now());
-    searchRgb(frame);
-    frame.times.search_end = StageTimes::now();
-
-    if (data_flow_trace_) {
-      depth_latency_count_ += 1;
-      depth_latency_sum_ += std::fabs(now - frame.depth_stamp);
-      if (depth_latency_count_ > 74) {
-        QLOG_INFO(
-          "camera_{0:d} depthCallback time fly even = {1:05.4f}(s)", camera_id_,
-          depth_latency_sum_ / depth_latency_count_);
-        depth_latency_sum_ = 0.0;
-        depth_latency_count_ = 0;
-      }
-    }
-    QLOG_DEBUG(
-      "camera_info_pub_time = {0:05.4f}(s) of cam_id={1:d} rgb_pub_time = {2:05.4f}(s) "
-      "depth_pub_time = {3:05.4f}(s) current_time = {4:05.4f}(s)",
-      now - frame.frame_stamp, camera_id_, frame.rgb_stamp, frame.depth_stamp, now);
-    process(frame);
   } catch (const std::exception & error) {
     QLOG_ERROR("cam_{0:d} frame dropped in {1:s}: {2:s}", camera_id_, frame.stage, error.what());
   } catch (...) {
@@ -72,6 +42,51 @@ void DepthCamera::callback(const sensor_msgs::msg::Image::ConstSharedPtr & msg)
   }
   logFrameEnd(frame);
   frames_done_.fetch_add(1);
+}
+
+// The freshness check and the queue the sensor check watches; false for an
+// image no stage can read.
+bool DepthCamera::takeIn(const sensor_msgs::msg::Image::ConstSharedPtr & msg)
+{
+  const bool readable = checkData(msg, 1);
+  std::lock_guard<std::mutex> lock(depth_mutex_);
+  depth_queue_.push_back(msg);
+  if (depth_queue_.size() > static_cast<std::size_t>(std::max(rgb_buffer_size_, 0))) {
+    depth_queue_.pop_front();
+  }
+  return readable;
+}
+
+void DepthCamera::pairAndProcess(FrameContext & frame)
+{
+  rgb_mismatch_ = false;
+  frame.depth_stamp = TimeToDouble(frame.depth->header);
+  CALLBACK_LOG("camera_{0:d} depthCallback get msg-time = {1:05.4f}(s)",
+    camera_id_, frame.depth_stamp);
+
+  frame.stage = "search_rgb";
+  frame.times.search_start = StageTimes::now();
+  matched_rgb_msg_.reset();
+  const double now = TimeToDouble(node_->now());
+  searchRgb(frame);
+  frame.times.search_end = StageTimes::now();
+
+  if (data_flow_trace_) {
+    depth_latency_count_ += 1;
+    depth_latency_sum_ += std::fabs(now - frame.depth_stamp);
+    if (depth_latency_count_ > 74) {
+      QLOG_AS(
+        "callback", spdlog::level::info, "camera_{0:d} depthCallback time fly even = {1:05.4f}(s)",
+        camera_id_, depth_latency_sum_ / depth_latency_count_);
+      depth_latency_sum_ = 0.0;
+      depth_latency_count_ = 0;
+    }
+  }
+  CALLBACK_LOG(
+    "camera_info_pub_time = {0:05.4f}(s) of cam_id={1:d} rgb_pub_time = {2:05.4f}(s) "
+    "depth_pub_time = {3:05.4f}(s) current_time = {4:05.4f}(s)",
+    now - frame.frame_stamp, camera_id_, frame.rgb_stamp, frame.depth_stamp, now);
+  process(frame);
 }
 
 // Pairing: the queued colour image closest to the depth stamp, retried in
@@ -116,8 +131,8 @@ void DepthCamera::searchRgb(FrameContext & frame)
   }
   if (difference > static_cast<double>(depth_rgb_time_diff_)) {
     rgb_mismatch_ = true;
-    QLOG_WARN(
-      "ErrorCo:{}, The difference between depth={} and rgb={} timestamp is too large of cam_{}, "
+    QLOG_AS(
+      "callback", spdlog::level::warn, "ErrorCo:{}, The difference between depth={} and rgb={} timestamp is too large of cam_{}, "
       "diff={}only use trad method ",
       kErrSensorTime, frame.depth_stamp, frame.rgb_stamp, camera_id_, difference);
   }
@@ -132,12 +147,12 @@ void DepthCamera::logFrameEnd(const FrameContext & frame)
   }
   const double now = TimeToDouble(node_->now());
   const StageTimes & t = frame.times;
-  QLOG_DEBUG(
+  CALLBACK_LOG(
     "cam_{0:d} :<search_rgb> runtime = {1:d}(us)", camera_id_,
     microseconds(t.search_start, t.search_end));
-  QLOG_DEBUG(
+  CALLBACK_LOG(
     "cam_{0:d} :<process> runtime = {1:d}(us)", camera_id_, microseconds(t.search_end, end));
-  QLOG_DEBUG(
+  CALLBACK_LOG(
     "cam_{0:d} :<callback> runtime = {1:d}(us) time fly = {2:05.4f} (s)", camera_id_,
     microseconds(t.entry, end), now - frame.depth_stamp);
 }

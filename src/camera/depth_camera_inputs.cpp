@@ -88,29 +88,13 @@ void DepthCamera::rgbCallback(const sensor_msgs::msg::Image::ConstSharedPtr & ms
   }
 }
 
-// Intake of a depth frame: the active test, the freshness check and the queue
-// the sensor check watches.
-void DepthCamera::callback(const sensor_msgs::msg::Image::ConstSharedPtr & msg)
-{
-  if (!active_.load()) {
-    QLOG_DEBUG("current now is hibernate");
-    return;
-  }
-  checkData(msg, 1);
-  std::lock_guard<std::mutex> lock(depth_mutex_);
-  depth_queue_.push_back(msg);
-  if (depth_queue_.size() > static_cast<std::size_t>(std::max(rgb_buffer_size_, 0))) {
-    depth_queue_.pop_front();
-  }
-}
-
 void DepthCamera::fsmStatusCallback(
   std::shared_ptr<const quorvane_protocol::msg::TaskCenterFsmStatus> msg)
 {
   hibernate_.store(msg->fsm_state == 8 && msg->fsm_sub_state != 400);
 }
 
-void DepthCamera::checkData(const sensor_msgs::msg::Image::ConstSharedPtr & msg, int kind)
+bool DepthCamera::checkData(const sensor_msgs::msg::Image::ConstSharedPtr & msg, int kind)
 {
   const double now = TimeToDouble(node_->now());
   const double stamp = TimeToDouble(msg->header);
@@ -122,13 +106,13 @@ void DepthCamera::checkData(const sensor_msgs::msg::Image::ConstSharedPtr & msg,
         stamp);
       sendErrorCode(kErrSensorTime);
     }
-    return;
+    return true;
   }
   if (kind != 1) {
-    return;
+    return true;
   }
   // A frame cv_bridge cannot read, or that is not one channel, says nothing
-  // about emptiness: report it and leave the frame to the pipeline.
+  // about emptiness, and no stage can use it.
   cv::Mat depth;
   try {
     depth = cv_bridge::toCvCopy(msg, msg->encoding)->image;
@@ -136,7 +120,7 @@ void DepthCamera::checkData(const sensor_msgs::msg::Image::ConstSharedPtr & msg,
     if (claimReport(kKeyDepthUnreadable, now)) {
       QLOG_ERROR("camera{} depth image unreadable: {}", camera_id_, error.what());
     }
-    return;
+    return false;
   }
   if (depth.channels() != 1) {
     if (claimReport(kKeyDepthChannels, now)) {
@@ -144,12 +128,13 @@ void DepthCamera::checkData(const sensor_msgs::msg::Image::ConstSharedPtr & msg,
         "camera{} depth image has {} channels ({}), expected one", camera_id_, depth.channels(),
         msg->encoding);
     }
-    return;
+    return false;
   }
   if (cv::countNonZero(depth) == 0 && claimReport(kKeyEmptyDepth, now)) {
     QLOG_ERROR("camera{} {} is empty", camera_id_, name);
     sendErrorCode(kErrSensorData);
   }
+  return true;
 }
 
 void DepthCamera::sensorCheckCallback()
