@@ -10,43 +10,41 @@
 #include <pcl/segmentation/extract_clusters.h>
 #include <pcl/segmentation/sac_segmentation.h>
 
-#include "depth_scene.hpp"
+#include "ground_settings.hpp"
 #include "pelorin/perception/cloud_cluster.hpp"
 #include "pelorin/perception/remove_ground_line_fit.hpp"
-#include "surface_score.hpp"
+#include "scene/ground_truth.hpp"
+#include "scene/stock_rooms.hpp"
 
 namespace {
 
 using pelorin::perception::RemoveGroundLineFit;
 using Cloud = pcl::PointCloud<pcl::PointXYZ>;
-using ground_scene::Verdict;
+using scene::Verdict;
 
 constexpr float kLeaf = 0.025f;
 constexpr float kTallerThan = 0.03f;
-constexpr int kFrames = 8;
+constexpr uint32_t kFrames = 8;
 constexpr float kPlaneDistance = 0.02f;
 constexpr float kClusterTolerance = 0.05f;
 
 struct Frames {
-  ground_scene::Scene scene;
-  std::vector<ground_scene::LabelledCloud> clouds;
+  scene::Room room;
+  std::vector<scene::LabelledCloud> clouds;
 };
 
+Frames renderFrames(scene::Room room, uint32_t first_seed) {
+  Frames f{std::move(room), {}};
+  for (uint32_t i = 0; i < kFrames; ++i) {
+    const scene::Camera camera = ground_test::groundCamera(0.35f, 0.45f, first_seed + i);
+    f.clouds.push_back(scene::baseFrameCloud(scene::render(f.room, camera), camera, 2, kLeaf));
+  }
+  return f;
+}
+
 const Frames& frames(bool ramp) {
-  static const Frames room = [] {
-    Frames f{ground_scene::clutteredRoom(), {}};
-    for (int i = 0; i < kFrames; ++i) {
-      f.clouds.push_back(ground_scene::baseFrameCloud(f.scene, ground_scene::Camera{}, 100 + i, kLeaf));
-    }
-    return f;
-  }();
-  static const Frames ramped = [] {
-    Frames f{ground_scene::rampAhead(), {}};
-    for (int i = 0; i < kFrames; ++i) {
-      f.clouds.push_back(ground_scene::baseFrameCloud(f.scene, ground_scene::Camera{}, 200 + i, kLeaf));
-    }
-    return f;
-  }();
+  static const Frames room = renderFrames(scene::clutteredRoom(), 100);
+  static const Frames ramped = renderFrames(scene::rampAhead(), 200);
   return ramp ? ramped : room;
 }
 
@@ -54,8 +52,8 @@ void report(benchmark::State& state, const Frames& f, const std::vector<std::vec
             float ceiling, std::size_t clusters) {
   double floor = 0.0, objects = 0.0, points = 0.0;
   for (std::size_t i = 0; i < f.clouds.size(); ++i) {
-    const auto scores = ground_scene::scoreSurfaces(f.clouds[i], verdicts[i], ceiling);
-    const ground_scene::SceneAccuracy a = ground_scene::sceneAccuracy(f.scene, scores, kTallerThan);
+    const auto scores = scene::scoreSurfaces(f.clouds[i], verdicts[i], ceiling);
+    const scene::SceneAccuracy a = scene::sceneAccuracy(f.room, scores, kTallerThan);
     floor += a.floor_as_ground;
     objects += a.objects_as_obstacle;
     points += static_cast<double>(f.clouds[i].cloud.size());
@@ -69,7 +67,7 @@ void report(benchmark::State& state, const Frames& f, const std::vector<std::vec
 
 void LineFitAndGridCluster(benchmark::State& state) {
   const Frames& f = frames(state.range(0) != 0);
-  const auto params = ground_scene::groundParamsFor(ground_scene::Camera{});
+  const auto params = ground_test::groundParamsFor(ground_test::groundCamera());
   RemoveGroundLineFit fitter(params);
   pelorin::perception::CloudCluster clustering(pelorin::perception::CloudClusterPara{0.05f, 3, 2});
   Cloud::Ptr base(new Cloud), obstacle(new Cloud), ground(new Cloud);
@@ -85,7 +83,7 @@ void LineFitAndGridCluster(benchmark::State& state) {
   }
   std::vector<std::vector<Verdict>> verdicts;
   std::size_t cluster_total = 0;
-  for (const ground_scene::LabelledCloud& c : f.clouds) {
+  for (const scene::LabelledCloud& c : f.clouds) {
     std::vector<RemoveGroundLineFit::PointClass> classes;
     fitter.Classify(c.cloud, classes);
     std::vector<Verdict> v;
@@ -139,7 +137,7 @@ std::vector<Verdict> planeAndClusters(const Cloud::Ptr& cloud, float ceiling,
 
 void RansacPlaneAndEuclideanCluster(benchmark::State& state) {
   const Frames& f = frames(state.range(0) != 0);
-  const float ceiling = ground_scene::groundParamsFor(ground_scene::Camera{}).max_obstacle_height;
+  const float ceiling = ground_test::groundParamsFor(ground_test::groundCamera()).max_obstacle_height;
   pcl::SACSegmentation<pcl::PointXYZ> ransac;
   ransac.setOptimizeCoefficients(true);
   ransac.setModelType(pcl::SACMODEL_PLANE);
@@ -159,7 +157,7 @@ void RansacPlaneAndEuclideanCluster(benchmark::State& state) {
   }
   std::vector<std::vector<Verdict>> verdicts;
   std::size_t cluster_total = 0;
-  for (const ground_scene::LabelledCloud& c : f.clouds) {
+  for (const scene::LabelledCloud& c : f.clouds) {
     *cloud = c.cloud;
     verdicts.push_back(planeAndClusters(cloud, ceiling, ransac, euclid, clusters));
     cluster_total += clusters.size();

@@ -7,7 +7,7 @@
 #include <limits>
 #include <random>
 
-#include "depth_scene.hpp"
+#include "ground_settings.hpp"
 #include "pelorin/perception/remove_ground_line_fit.hpp"
 
 namespace {
@@ -20,7 +20,7 @@ using PointClass = RemoveGroundLineFit::PointClass;
 constexpr float kNaN = std::numeric_limits<float>::quiet_NaN();
 constexpr float kInf = std::numeric_limits<float>::infinity();
 
-GroundRemovalParams tuned() { return ground_scene::groundParamsFor(ground_scene::Camera{}); }
+GroundRemovalParams tuned() { return ground_test::groundParamsFor(ground_test::groundCamera()); }
 
 // Floor ahead of the robot on a 2.5 cm grid, heights from `floor`, with
 // millimetre noise.

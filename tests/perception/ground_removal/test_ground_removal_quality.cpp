@@ -3,29 +3,30 @@
 
 #include <sstream>
 
-#include "depth_scene.hpp"
+#include "ground_settings.hpp"
 #include "pelorin/perception/remove_ground_line_fit.hpp"
-#include "surface_score.hpp"
+#include "scene/ground_truth.hpp"
+#include "scene/stock_rooms.hpp"
 
 namespace {
 
 using pelorin::perception::RemoveGroundLineFit;
 using PointClass = RemoveGroundLineFit::PointClass;
 
-ground_scene::Verdict verdictOf(PointClass c) {
+scene::Verdict verdictOf(PointClass c) {
   switch (c) {
     case PointClass::kGround:
-      return ground_scene::Verdict::kGround;
+      return scene::Verdict::kGround;
     case PointClass::kObstacle:
-      return ground_scene::Verdict::kObstacle;
+      return scene::Verdict::kObstacle;
     default:
-      return ground_scene::Verdict::kNeither;
+      return scene::Verdict::kNeither;
   }
 }
 
 struct QualityCase {
   const char* name;
-  ground_scene::Scene (*scene)();
+  scene::Room (*room)();
   uint32_t seed;
   float mount_height;  // camera above the floor
   float pitch;         // camera tilt down
@@ -36,12 +37,10 @@ class GroundRemovalQuality : public ::testing::TestWithParam<QualityCase> {};
 
 TEST_P(GroundRemovalQuality, FloorIsGroundAndObjectsAreObstacles) {
   const QualityCase& c = GetParam();
-  ground_scene::Camera camera;
-  camera.mount_height = c.mount_height;
-  camera.pitch = c.pitch;
-  const ground_scene::Scene scene = c.scene();
-  const ground_scene::LabelledCloud base = ground_scene::baseFrameCloud(scene, camera, c.seed, 0.025f);
-  const auto params = ground_scene::groundParamsFor(camera);
+  const scene::Camera camera = ground_test::groundCamera(c.mount_height, c.pitch, c.seed);
+  const scene::Room room = c.room();
+  const scene::LabelledCloud base = scene::baseFrameCloud(scene::render(room, camera), camera, 2, 0.025f);
+  const auto params = ground_test::groundParamsFor(camera);
   RemoveGroundLineFit fitter(params);
   std::vector<PointClass> classes;
   fitter.Classify(base.cloud, classes);
@@ -49,9 +48,9 @@ TEST_P(GroundRemovalQuality, FloorIsGroundAndObjectsAreObstacles) {
   RemoveGroundLineFit::Cloud::Ptr copy(new RemoveGroundLineFit::Cloud(base.cloud));
   fitter.PreprocessCloud(copy);
   EXPECT_GE(copy->size(), base.cloud.size() * 995 / 1000);
-  std::vector<ground_scene::Verdict> verdicts;
+  std::vector<scene::Verdict> verdicts;
   for (PointClass k : classes) verdicts.push_back(verdictOf(k));
-  const auto scores = ground_scene::scoreSurfaces(base, verdicts, params.max_obstacle_height);
+  const auto scores = scene::scoreSurfaces(base, verdicts, params.max_obstacle_height);
 
   std::ostringstream table;
   for (const auto& [label, s] : scores) {
@@ -60,28 +59,29 @@ TEST_P(GroundRemovalQuality, FloorIsGroundAndObjectsAreObstacles) {
   }
   SCOPED_TRACE(table.str());
   for (const auto& [label, s] : scores) {
-    if (label == ground_scene::kMixed) {
+    if (label == scene::kMixed) {
       continue;
     }
-    if (label == ground_scene::kFloor || label == ground_scene::kRamp) {
+    if (room.isFloor(label)) {
       EXPECT_GE(s.groundShare(), 0.99) << "surface " << label;
       continue;
     }
-    const ground_scene::Box& box = scene.boxes[static_cast<std::size_t>(label - ground_scene::kFirstBox)];
-    if (box.height > 0.03f + 1e-4f) {
-      EXPECT_GE(s.obstacleShare(), 0.95) << "box " << label << " of height " << box.height;
+    const scene::Object* box = room.object(label);
+    ASSERT_NE(box, nullptr) << "surface " << label;
+    if (box->top() > 0.03f + 1e-4f) {
+      EXPECT_GE(s.obstacleShare(), 0.95) << "box " << label << " of height " << box->top();
     }
     EXPECT_EQ(s.high_points, s.high_kept_out) << "box " << label;
   }
 }
 
 INSTANTIATE_TEST_SUITE_P(Scenes, GroundRemovalQuality,
-                         ::testing::Values(QualityCase{"room_a", ground_scene::clutteredRoom, 1, 0.35f, 0.45f},
-                                           QualityCase{"room_b", ground_scene::clutteredRoom, 2, 0.35f, 0.45f},
-                                           QualityCase{"ramp_a", ground_scene::rampAhead, 3, 0.35f, 0.45f},
-                                           QualityCase{"ramp_b", ground_scene::rampAhead, 4, 0.35f, 0.45f},
-                                           QualityCase{"room_level_camera", ground_scene::clutteredRoom, 5, 0.30f, 0.25f},
-                                           QualityCase{"ramp_level_camera", ground_scene::rampAhead, 6, 0.30f, 0.25f}),
+                         ::testing::Values(QualityCase{"room_a", scene::clutteredRoom, 1, 0.35f, 0.45f},
+                                           QualityCase{"room_b", scene::clutteredRoom, 7, 0.35f, 0.45f},
+                                           QualityCase{"ramp_a", scene::rampAhead, 3, 0.35f, 0.45f},
+                                           QualityCase{"ramp_b", scene::rampAhead, 4, 0.35f, 0.45f},
+                                           QualityCase{"room_level_camera", scene::clutteredRoom, 8, 0.30f, 0.25f},
+                                           QualityCase{"ramp_level_camera", scene::rampAhead, 6, 0.30f, 0.25f}),
                          [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace

@@ -8,8 +8,8 @@
 #include <pcl/common/transforms.h>
 #include <pcl/filters/voxel_grid.h>
 
-#include "depth_scene.hpp"
 #include "floor_calibration.hpp"
+#include "ground_settings.hpp"
 #include "pelorin/perception/cloud_cluster.hpp"
 #include "pelorin/perception/remove_ground_line_fit.hpp"
 #include "recorded_frames.hpp"
@@ -67,10 +67,9 @@ TEST_F(GroundRemovalRecorded, FloorIsGroundAndChairsFormClusters) {
     Cloud::Ptr base(new Cloud);
     pcl::transformPointCloud(sampled, *base, floor.camera_to_base);
 
-    ground_scene::Camera mount;
-    mount.mount_height = floor.camera_height;
+    scene::Camera mount = ground_test::groundCamera(floor.camera_height);
     mount.max_depth = kMaxDepth;
-    RemoveGroundLineFit fitter(ground_scene::groundParamsFor(mount));
+    RemoveGroundLineFit fitter(ground_test::groundParamsFor(mount));
     fitter.PreprocessCloud(base);
     std::vector<RemoveGroundLineFit::PointClass> classes;
     fitter.Classify(*base, classes);
