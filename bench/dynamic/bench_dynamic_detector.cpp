@@ -1,14 +1,15 @@
-// Update + DivideCloud of the moving-point detector on 640 x 400 frames of a
+// Update + DivideCloud of the moving-point detector on 640 x 400 frames of the
 // furnished room with a walker, the robot driving and turning.
 
 #include <memory>
-#include <random>
 #include <vector>
 
 #include <benchmark/benchmark.h>
 
-#include "box_scene.hpp"
 #include "pelorin/perception/dynamic_cloud_detector.hpp"
+#include "scene/cloud.hpp"
+#include "scene/render.hpp"
+#include "scene/stock_rooms.hpp"
 
 namespace
 {
@@ -22,34 +23,28 @@ struct Frame
   geometry_msgs::msg::Pose pose;
 };
 
-const scene::Camera kCamera{640, 400, 344.0F, 344.0F, 319.5F, 199.5F};
-
-std::vector<Frame> MakeFrames(const Eigen::Isometry3f& base_from_cam, int count)
+std::vector<Frame> MakeFrames(const scene::Camera& camera, int count)
 {
-  const scene::Box room{{-1.5F, -3.0F, 0.0F}, {5.5F, 3.0F, 2.5F}, 0};
-  std::mt19937 random(3);
+  scene::Scene s;
+  s.room = scene::furnishedRoom();
+  scene::Object walker = scene::box(5, {2.6F, 1.25F, 0.0F}, {2.9F, 1.75F, 1.7F}, scene::kRed);
+  walker.velocity = {0.0F, -1.0F};
+  s.room.objects.push_back(walker);
+  s.robot = scene::RobotPath([](double t) {
+      return scene::Pose2{0.3F * static_cast<float>(t), 0.0F, 0.2F * static_cast<float>(t)};
+    });
+  s.cameras = {camera};
   std::vector<Frame> frames;
   for (int f = 0; f < count; ++f) {
-    const float t = 0.1F * f;
-    Eigen::Isometry3f odom_from_base = Eigen::Isometry3f::Identity();
-    odom_from_base.translation() = Eigen::Vector3f(0.3F * t, 0.0F, 0.0F);
-    odom_from_base.linear() =
-      Eigen::AngleAxisf(0.2F * t, Eigen::Vector3f::UnitZ()).toRotationMatrix();
-    const std::vector<scene::Box> boxes = {
-      {{3.2F, 1.0F, 0.0F}, {4.0F, 2.0F, 0.75F}, 1},
-      {{1.8F, -1.8F, 0.0F}, {2.25F, -1.35F, 0.9F}, 2},
-      {{2.6F, 1.25F - t, 0.0F}, {2.9F, 1.75F - t, 1.7F}, 3},
-    };
-    const scene::Rendering r = scene::Render(room, boxes, kCamera, odom_from_base * base_from_cam);
+    const scene::Frame rendered = scene::render(s, 0, 0.1 * f);
     Frame frame;
-    frame.depth = r.depth.clone();
-    scene::AddSensorNoise(frame.depth, 0.02F, random);
-    std::vector<int> ids;
-    frame.obstacle = std::make_shared<Cloud>(
-      scene::ObstacleCloud(r, frame.depth, kCamera, base_from_cam, 2, 4.5F, ids));
-    const Eigen::Quaternionf q(odom_from_base.linear());
-    frame.pose.position.x = odom_from_base.translation().x();
-    frame.pose.position.y = odom_from_base.translation().y();
+    frame.depth = rendered.depth;
+    frame.obstacle = std::make_shared<Cloud>(scene::keepAbove(
+      scene::transformed(scene::depthCloud(rendered, camera, 2, 4.5F), camera.base_from_optical),
+      0.05F).cloud);
+    const Eigen::Quaternionf q(rendered.odom_from_base.linear());
+    frame.pose.position.x = rendered.odom_from_base.translation().x();
+    frame.pose.position.y = rendered.odom_from_base.translation().y();
     frame.pose.orientation.z = q.z();
     frame.pose.orientation.w = q.w();
     frames.push_back(frame);
@@ -59,11 +54,15 @@ std::vector<Frame> MakeFrames(const Eigen::Isometry3f& base_from_cam, int count)
 
 void BM_UpdateAndDivide(benchmark::State& state)
 {
-  const Eigen::Isometry3f base_from_cam = scene::BaseFromCamera(0.2F, 0.35F, 0.17F);
-  const std::vector<Frame> frames = MakeFrames(base_from_cam, 12);
+  scene::Camera camera;
+  camera.intrinsics = {640, 400, 344.0F, 344.0F, 319.5F, 199.5F};
+  camera.base_from_optical = scene::mountPose(0.2F, 0.35F, 0.17F);
+  camera.noise = scene::structuredLightNoise(3);
+  camera.max_depth = 20.0F;
+  const std::vector<Frame> frames = MakeFrames(camera, 12);
+  const scene::Intrinsics& k = camera.intrinsics;
   pelorin::perception::DynamicCloudDetector detector{YAML::Node()};
-  detector.Init(base_from_cam.inverse().matrix(), kCamera.K(), kCamera.width, kCamera.height,
-                4.5F);
+  detector.Init(camera.base_from_optical.inverse().matrix(), k.K(), k.width, k.height, 4.5F);
   std::size_t i = 0;
   std::size_t points = 0;
   for (auto _ : state) {

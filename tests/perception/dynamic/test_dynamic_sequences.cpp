@@ -3,14 +3,15 @@
 
 #include <cmath>
 #include <memory>
-#include <random>
 #include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
 
-#include "box_scene.hpp"
 #include "pelorin/perception/dynamic_cloud_detector.hpp"
+#include "scene/cloud.hpp"
+#include "scene/render.hpp"
+#include "scene/stock_rooms.hpp"
 
 namespace
 {
@@ -32,16 +33,14 @@ struct Scenario
   int frames;
 };
 
-const scene::Camera kCamera{640, 400, 344.0F, 344.0F, 319.5F, 199.5F};
-
-std::vector<scene::Box> Furniture()
+scene::Camera Camera()
 {
-  return {
-    {{3.2F, 1.0F, 0.0F}, {4.0F, 2.0F, 0.75F}, 1},     // table
-    {{5.0F, -2.5F, 0.0F}, {5.5F, -1.0F, 1.8F}, 2},    // cabinet
-    {{1.8F, -1.8F, 0.0F}, {2.25F, -1.35F, 0.9F}, 3},  // chair
-    {{1.0F, 1.6F, 0.0F}, {1.4F, 2.0F, 0.5F}, 4},      // box
-  };
+  scene::Camera camera;
+  camera.intrinsics = {640, 400, 344.0F, 344.0F, 319.5F, 199.5F};
+  camera.base_from_optical = scene::mountPose(0.2F, 0.35F, 0.17F);
+  camera.noise = scene::structuredLightNoise(7);
+  camera.max_depth = 20.0F;  // beyond the room: the detector sees every wall
+  return camera;
 }
 
 geometry_msgs::msg::Pose ToPose(const Eigen::Isometry3f& iso)
@@ -82,12 +81,18 @@ struct Tally
 
 Tally RunScenario(const Scenario& s)
 {
-  const scene::Box room{{-1.5F, -3.0F, 0.0F}, {5.5F, 3.0F, 2.5F}, 0};
-  const Eigen::Isometry3f base_from_cam = scene::BaseFromCamera(0.2F, 0.35F, 0.17F);
+  const scene::Camera camera = Camera();
+  const scene::Intrinsics& k = camera.intrinsics;
   DynamicCloudDetector detector{YAML::Node()};
-  EXPECT_TRUE(detector.Init(base_from_cam.inverse().matrix(), kCamera.K(), kCamera.width,
-                            kCamera.height, kMaxDepth));
-  std::mt19937 random(7);
+  EXPECT_TRUE(detector.Init(camera.base_from_optical.inverse().matrix(), k.K(), k.width, k.height,
+                            kMaxDepth));
+  scene::Room room = scene::furnishedRoom();
+  const Eigen::Vector3f half(0.15F, 0.25F, 0.0F);
+  const Eigen::Vector3f start(s.walker_start.x(), s.walker_start.y(), 0.0F);
+  scene::Object walker =
+    scene::box(kWalkerId, start - half, start + half + Eigen::Vector3f(0.0F, 0.0F, 1.7F), scene::kRed);
+  walker.velocity = s.walker_velocity;
+  room.objects.push_back(walker);
   Tally tally;
   Eigen::Vector3f robot(0.0F, 0.0F, 0.0F);  // x, y, yaw in odom (= world)
   bool walker_seen = false;  // judged from its second frame in view on
@@ -96,19 +101,14 @@ Tally RunScenario(const Scenario& s)
     odom_from_base.translation() = Eigen::Vector3f(robot.x(), robot.y(), 0.0F);
     odom_from_base.linear() =
       Eigen::AngleAxisf(robot.z(), Eigen::Vector3f::UnitZ()).toRotationMatrix();
-    const Eigen::Vector2f walker = s.walker_start + s.walker_velocity * (f * kFramePeriod);
-    std::vector<scene::Box> boxes = Furniture();
-    boxes.push_back({{walker.x() - 0.15F, walker.y() - 0.25F, 0.0F},
-                     {walker.x() + 0.15F, walker.y() + 0.25F, 1.7F}, kWalkerId});
 
-    const scene::Rendering rendering =
-      scene::Render(room, boxes, kCamera, odom_from_base * base_from_cam);
-    cv::Mat depth = rendering.depth.clone();
-    scene::AddSensorNoise(depth, 0.02F, random);
-    std::vector<int> ids;
-    auto obstacle = std::make_shared<Cloud>(
-      scene::ObstacleCloud(rendering, depth, kCamera, base_from_cam, 2, kMaxDepth, ids));
-    detector.Update(obstacle, depth, ToPose(odom_from_base));
+    const scene::Frame frame = scene::render(room, camera, odom_from_base, f * kFramePeriod);
+    const scene::LabelledCloud labelled = scene::keepAbove(
+      scene::transformed(scene::depthCloud(frame, camera, 2, kMaxDepth), camera.base_from_optical),
+      0.05F);
+    auto obstacle = std::make_shared<Cloud>(labelled.cloud);
+    const std::vector<int>& ids = labelled.labels;
+    detector.Update(obstacle, frame.depth, ToPose(odom_from_base));
 
     Cloud walker_points;
     Cloud static_points;
@@ -124,7 +124,7 @@ Tally RunScenario(const Scenario& s)
 
     detector.DivideCloud(walker_points, moving, still);
     EXPECT_EQ(moving.size() + still.size(), walker_points.size());
-    if (walker_points.size() >= 30 && !TouchesSideBorder(rendering.ids, kWalkerId)) {
+    if (walker_points.size() >= 30 && !TouchesSideBorder(frame.ids, kWalkerId)) {
       if (walker_seen) {
         const float fraction = static_cast<float>(moving.size()) / walker_points.size();
         EXPECT_GE(fraction, 0.8F) << s.name << ", frame " << f;
