@@ -33,13 +33,13 @@ public:
 
 const auto * const kRosEnvironment = ::testing::AddGlobalTestEnvironment(new RosEnvironment);
 
-sensor_msgs::msg::CameraInfo cameraInfo(const std::string & frame_id, double fx)
+sensor_msgs::msg::CameraInfo cameraInfo(const std::string & frame_id, const CameraFeed & feed)
 {
   sensor_msgs::msg::CameraInfo info;
   info.header.frame_id = frame_id;
-  info.width = 640;
-  info.height = 400;
-  info.k = {fx, 0.0, 320.0, 0.0, 610.0, 240.0, 0.0, 0.0, 1.0};
+  info.width = feed.width;
+  info.height = feed.height;
+  info.k = {feed.fx, 0.0, feed.cx, 0.0, feed.fy, feed.cy, 0.0, 0.0, 1.0};
   return info;
 }
 
@@ -163,7 +163,7 @@ void NodeHarness::feed(std::vector<CameraFeed> feeds)
         const bool unknown = unknown_left[i] > 0;
         if (unknown) {--unknown_left[i];}
         publishers[i]->publish(
-          cameraInfo(unknown ? "frame_without_transform" : feeds[i].frame_id, feeds[i].fx));
+          cameraInfo(unknown ? "frame_without_transform" : feeds[i].frame_id, feeds[i]));
         answers_.fetch_add(1);
         answered[i] = true;
       } else if (!waiting) {

@@ -27,7 +27,9 @@ struct CameraFeed
   std::string frame_id;
   double tx = 0.0, ty = 0.0, tz = 0.0;  // camera origin in base_footprint
   std::array<double, 4> rotation{0.0, 0.0, 0.0, 1.0};  // x, y, z, w of the camera in base_footprint
-  double fx = 600.0;  // of the camera info
+  // The camera info.
+  double fx = 600.0, fy = 610.0, cx = 320.0, cy = 240.0;
+  uint32_t width = 640, height = 400;
   // Camera-info answers given with a frame tf2 does not know, before the good one.
   int unknown_frame_answers = 0;
 };

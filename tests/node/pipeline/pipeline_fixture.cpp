@@ -8,7 +8,8 @@ namespace node_test
 {
 
 void PipelineTest::startNode(
-  std::vector<rclcpp::Parameter> extra, double now, std::vector<CameraFeed> feeds)
+  std::vector<rclcpp::Parameter> extra, double now, std::vector<CameraFeed> feeds,
+  bool robot_on_tf)
 {
   auto parameters = baseParameters();
   parameters.emplace_back("cameras", static_cast<int>(feeds.size()));
@@ -20,13 +21,14 @@ void PipelineTest::startNode(
     publishers_.push_back(publisher(camera + "/color/image_raw"));
     publishers_.push_back(publisher(camera + "/depth/image_raw"));
   }
-  // The robot stands still at the odom origin.
-  geometry_msgs::msg::TransformStamped odom;
-  odom.header.frame_id = "odom";
-  odom.child_frame_id = "base_footprint";
-  odom.transform.rotation.w = 1.0;
-  odom_ = std::make_shared<tf2_ros::StaticTransformBroadcaster>(harness_->peer());
-  odom_->sendTransform(odom);
+  if (!robot_on_tf) {
+    geometry_msgs::msg::TransformStamped odom;
+    odom.header.frame_id = "odom";
+    odom.child_frame_id = "base_footprint";
+    odom.transform.rotation.w = 1.0;
+    odom_ = std::make_shared<tf2_ros::StaticTransformBroadcaster>(harness_->peer());
+    odom_->sendTransform(odom);
+  }
   harness_->start(feeds);
   harness_->spin();
   harness_->setSimTime(now);

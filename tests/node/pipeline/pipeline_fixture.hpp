@@ -49,11 +49,12 @@ class PipelineTest : public ::testing::Test
 protected:
   void TearDown() override {stopCapture();}
 
-  // Starts camera 1 (and more with `cameras`) with the test parameters and
-  // `extra`; the node clock shows `now`.
+  // Starts one camera per feed with the test parameters and `extra`; the
+  // node clock shows `now`.  Unless `robot_on_tf`, the robot stands still at
+  // the odom origin.
   void startNode(
     std::vector<rclcpp::Parameter> extra, double now = 1000.0,
-    std::vector<CameraFeed> feeds = defaultFeeds(1));
+    std::vector<CameraFeed> feeds = defaultFeeds(1), bool robot_on_tf = false);
 
   // Publishes a colour image and waits until the camera has queued it.
   void rgb(double stamp, int camera = 1, const std::string & encoding = "rgb8");
