@@ -244,7 +244,8 @@ TEST_F(WaitingStartUp, EmptyCameraInfoTopicIsRetriedOncePerSecond)
 {
   testing::internal::CaptureStdout();
   NodeHarness harness(
-    baseParameters({rclcpp::Parameter("cameras", 1), rclcpp::Parameter("camera_1_camera_info", "")}),
+    baseParameters(
+      {rclcpp::Parameter("cameras", 1), rclcpp::Parameter("camera_1_camera_info", "")}),
     context_);
   auto started = std::async(std::launch::async, [&] {harness.start({});});
   std::this_thread::sleep_for(std::chrono::milliseconds(1500));
