@@ -1,0 +1,242 @@
+// Our voxel grid against pcl::VoxelGrid itself: the same voxels in the same
+// order, the same centroids, the same header, for one filter object that
+// meets clouds of every kind one after another, as a camera's filter does.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <functional>
+#include <limits>
+#include <new>
+#include <random>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include <pcl/filters/voxel_grid.h>
+
+#include "pelorin/perception/voxel_grid_filter.hpp"
+#include "recorded_frames.hpp"
+
+namespace {
+
+// Allocations made while `counting_allocations` is set.
+std::size_t allocations = 0;
+bool counting_allocations = false;
+
+}  // namespace
+
+void* operator new(std::size_t size) {
+  if (counting_allocations) ++allocations;
+  if (void* p = std::malloc(size == 0 ? 1 : size)) return p;
+  throw std::bad_alloc();
+}
+void operator delete(void* p) noexcept { std::free(p); }
+void operator delete(void* p, std::size_t) noexcept { std::free(p); }
+
+namespace {
+
+using pelorin::perception::VoxelGridFilter;
+using Cloud = pcl::PointCloud<pcl::PointXYZ>;
+
+constexpr float kNaN = std::numeric_limits<float>::quiet_NaN();
+constexpr float kInf = std::numeric_limits<float>::infinity();
+
+struct Settings {
+  float leaf[3];
+  unsigned min_points;
+};
+
+const std::vector<Settings> kSettings = {
+    {{0.025f, 0.025f, 0.025f}, 5},  // the node's
+    {{0.025f, 0.025f, 0.025f}, 0},
+    {{0.025f, 0.025f, 0.025f}, 1},
+    {{0.01f, 0.05f, 0.1f}, 1},
+    {{0.2f, 0.2f, 0.2f}, 5},
+};
+
+Cloud withHeader(Cloud cloud) {
+  cloud.header.frame_id = "camera_01_depth_optical_frame";
+  cloud.header.stamp = 1234567;
+  cloud.sensor_origin_ = Eigen::Vector4f(0.1f, 0.2f, 0.3f, 1.0f);
+  return cloud;
+}
+
+Cloud uniform(int count, float spread, const pcl::PointXYZ& centre, uint32_t seed) {
+  std::mt19937 rng(seed);
+  std::uniform_real_distribution<float> offset(-spread / 2, spread / 2);
+  Cloud cloud;
+  for (int i = 0; i < count; ++i) {
+    cloud.push_back({centre.x + offset(rng), centre.y + offset(rng), centre.z + offset(rng)});
+  }
+  return withHeader(cloud);
+}
+
+// An organized 100 x 50 cloud in which every seventh point has a NaN or an
+// infinite coordinate.
+Cloud withInvalidPoints() {
+  Cloud cloud = uniform(5000, 2.0f, {0.0f, 0.0f, 1.0f}, 7);
+  const float invalid[] = {kNaN, kInf, -kInf};
+  for (std::size_t i = 0; i < cloud.size(); i += 7) {
+    cloud.points[i].data[i / 7 % 3] = invalid[i / 21 % 3];
+  }
+  cloud.width = 100;
+  cloud.height = 50;
+  cloud.is_dense = false;
+  return cloud;
+}
+
+Cloud onlyInvalidPoints() {
+  Cloud cloud = withHeader(Cloud(3, 1, pcl::PointXYZ(kNaN, 0.0f, kInf)));
+  cloud.is_dense = false;
+  return cloud;
+}
+
+// Points on voxel faces, i * leaf as float gives it, and one float step to
+// either side: float rounding decides their voxel.
+Cloud onFaces(const Settings& s) {
+  Cloud cloud;
+  for (int i = -6; i <= 6; ++i) {
+    for (int j = -6; j <= 6; ++j) {
+      for (int k = -6; k <= 6; ++k) {
+        const float face[3] = {i * s.leaf[0], j * s.leaf[1], k * s.leaf[2]};
+        for (const float towards : {-kInf, 0.0f, kInf}) {
+          const auto near = [&](int a) { return towards == 0.0f ? face[a] : std::nextafter(face[a], towards); };
+          cloud.push_back({near(0), near(1), near(2)});
+        }
+      }
+    }
+  }
+  return withHeader(cloud);
+}
+
+// A box spanning `cells` x `cells` x 1 voxels by PCL's count, with a few
+// points inside: 46340^2 voxels pass PCL's limit of INT32_MAX, 46341^2 do not.
+Cloud spanning(const Settings& s, float cells) {
+  Cloud cloud;
+  for (float f : {0.0f, 0.25f, 0.5f, 1.0f}) {
+    cloud.push_back({f * (cells - 0.5f) * s.leaf[0], f * (cells - 0.5f) * s.leaf[1], 0.0f});
+  }
+  return withHeader(cloud);
+}
+
+// Pairs of neighbouring floats 3.5e7 m along x: more than 2^24 voxels along
+// one axis, where PCL's float arithmetic merges neighbouring voxels.
+Cloud farAlongX() {
+  Cloud cloud;
+  for (int i = 0; i < 500; ++i) {
+    const float x = -1.0e7f + i * 7.0e4f;
+    cloud.push_back({x, 0.0f, 0.001f});
+    cloud.push_back({std::nextafter(x, kInf), 0.001f, 0.0f});
+  }
+  return withHeader(cloud);
+}
+
+Cloud pclVoxelGrid(const Cloud& in, const Settings& s) {
+  pcl::VoxelGrid<pcl::PointXYZ> grid;
+  grid.setLeafSize(s.leaf[0], s.leaf[1], s.leaf[2]);
+  grid.setMinimumPointsNumberPerVoxel(s.min_points);
+  grid.setInputCloud(std::make_shared<Cloud>(in));
+  Cloud out;
+  grid.filter(out);
+  return out;
+}
+
+// 1e-6, or two float steps where floats are coarser than that.
+bool near(float ours, float pcl) {
+  if (std::isnan(ours) || std::isnan(pcl)) return std::isnan(ours) && std::isnan(pcl);
+  const float step = std::nextafter(std::fabs(pcl), kInf) - std::fabs(pcl);
+  return std::fabs(ours - pcl) <= std::max(1e-6f, 2 * step);
+}
+
+void expectSame(const Cloud& ours, const Cloud& pcl) {
+  EXPECT_EQ(ours.header.frame_id, pcl.header.frame_id);
+  EXPECT_EQ(ours.header.stamp, pcl.header.stamp);
+  EXPECT_EQ(ours.sensor_origin_, pcl.sensor_origin_);
+  EXPECT_EQ(ours.width, pcl.width);
+  EXPECT_EQ(ours.height, pcl.height);
+  EXPECT_EQ(ours.is_dense, pcl.is_dense);
+  ASSERT_EQ(ours.size(), pcl.size());
+  for (std::size_t i = 0; i < pcl.size(); ++i) {
+    const pcl::PointXYZ &a = ours[i], &b = pcl[i];
+    ASSERT_TRUE(near(a.x, b.x) && near(a.y, b.y) && near(a.z, b.z))
+        << "point " << i << ": (" << a.x << ", " << a.y << ", " << a.z << ") against (" << b.x << ", " << b.y
+        << ", " << b.z << ")";
+  }
+}
+
+// One filter per settings takes every cloud in turn, into one output cloud
+// and in place.
+using CloudMakers = std::vector<std::pair<std::string, std::function<Cloud(const Settings&)>>>;
+
+void expectSameAsPcl(const CloudMakers& clouds, const std::vector<Settings>& settings) {
+  for (const Settings& s : settings) {
+    VoxelGridFilter filter(s.leaf[0], s.leaf[1], s.leaf[2], s.min_points);
+    Cloud out;
+    for (const auto& [name, make] : clouds) {
+      SCOPED_TRACE(name + ", leaf " + std::to_string(s.leaf[0]) + " " + std::to_string(s.leaf[1]) + " " +
+                   std::to_string(s.leaf[2]) + ", min points " + std::to_string(s.min_points));
+      Cloud cloud = make(s);
+      const Cloud expected = pclVoxelGrid(cloud, s);
+      filter.filter(cloud, out);
+      expectSame(out, expected);
+      filter.filter(cloud, cloud);
+      expectSame(cloud, expected);
+    }
+  }
+}
+
+TEST(VoxelGridFilter, GivesWhatPclVoxelGridGives) {
+  const auto fixed = [](Cloud cloud) { return [cloud](const Settings&) { return cloud; }; };
+  expectSameAsPcl(
+      {
+          {"2 m camera-like", fixed(uniform(20000, 2.0f, {0.0f, 0.0f, 1.0f}, 1))},
+          {"0.2 m dense", fixed(uniform(3000, 0.2f, {0.0f, 0.0f, 0.5f}, 2))},
+          {"empty", fixed(withHeader(Cloud()))},
+          {"5 m off the origin", fixed(uniform(5000, 5.0f, {-3.0f, 2.0f, -10.0f}, 3))},
+          {"NaN and inf", fixed(withInvalidPoints())},
+          {"only NaN", fixed(onlyInvalidPoints())},
+          {"on voxel faces", onFaces},
+          {"46340^2 voxels", [](const Settings& s) { return spanning(s, 46340.0f); }},
+          {"46341^2 voxels", [](const Settings& s) { return spanning(s, 46341.0f); }},
+          {"3.5e7 m along x", fixed(farAlongX())},
+      },
+      kSettings);
+}
+
+TEST(VoxelGridFilter, GivesWhatPclVoxelGridGivesOnRecordedFrames) {
+  const std::string folder = recorded::dataFolder();
+  if (folder.empty()) GTEST_SKIP() << "recorded RGB-D frames not found";
+  CloudMakers clouds;
+  for (const recorded::DepthFrame& frame : recorded::listFrames(folder)) {
+    // As the node makes them: stride 2, depths in (0, 2) m.
+    const Cloud cloud = withHeader(recorded::loadCloud(frame, 2, 2.0f));
+    ASSERT_GT(cloud.size(), 1000u) << frame.name;
+    clouds.push_back({frame.name, [cloud](const Settings&) { return cloud; }});
+  }
+  // The 2.5 cm leaves: larger voxels hold so many points that PCL's float
+  // sums drift from the true centroid by more than 1e-6.
+  expectSameAsPcl(clouds, {kSettings.begin(), kSettings.begin() + 3});
+}
+
+TEST(VoxelGridFilter, AllocatesNothingOnceFramesStopGrowing) {
+  VoxelGridFilter filter(0.025f, 0.025f, 0.025f, 1);
+  const Cloud large = uniform(20000, 2.0f, {0.0f, 0.0f, 1.0f}, 1);
+  const Cloud small = uniform(5000, 0.5f, {0.0f, 0.0f, 1.0f}, 2);
+  Cloud out;
+  filter.filter(large, out);
+  counting_allocations = true;
+  filter.filter(small, out);
+  filter.filter(large, out);
+  counting_allocations = false;
+  EXPECT_EQ(allocations, 0u);
+}
+
+TEST(VoxelGridFilter, RefusesLeavesThatAreNotPositive) {
+  const float leaves[][3] = {{0.0f, 0.1f, 0.1f}, {0.1f, -0.1f, 0.1f}, {0.1f, 0.1f, kNaN}};
+  for (const auto& leaf : leaves) {
+    EXPECT_THROW(VoxelGridFilter(leaf[0], leaf[1], leaf[2], 1), std::invalid_argument);
+  }
+}
+
+}  // namespace
