@@ -1,4 +1,5 @@
 #include <chrono>
+#include <cmath>
 
 #include "pcl_ros/transforms.hpp"
 #include "quorvane_object_detect/depth_camera.hpp"
@@ -21,6 +22,14 @@ bool DepthCamera::get_cam_para(const std::string & camera_info_topic)
   const float cy = static_cast<float>(info.k[5]);
   intrinsics_ = {fx, fy, cx, cy};
   QLOG_INFO("cam_{} : fxParam={}, cxParam={}, fyParam={}, cyParam={}", camera_id_, fx, cx, fy, cy);
+  // Every depth pixel is divided by the focal lengths: a driver that has not
+  // been calibrated yet (all zero) would turn each frame into infinities.
+  if (!(fx > 0.0F && fy > 0.0F && std::isfinite(fx) && std::isfinite(fy) && std::isfinite(cx) &&
+    std::isfinite(cy)))
+  {
+    QLOG_ERROR("cam_{} camera info has no usable intrinsics", camera_id_);
+    return false;
+  }
   image_width_ = static_cast<int>(info.width);
   image_height_ = static_cast<int>(info.height);
 

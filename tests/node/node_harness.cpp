@@ -149,25 +149,34 @@ void NodeHarness::feed(std::vector<CameraFeed> feeds)
       return peer_->create_publisher<sensor_msgs::msg::CameraInfo>(topic, rclcpp::QoS(1));
     };
   std::vector<rclcpp::Publisher<sensor_msgs::msg::CameraInfo>::SharedPtr> publishers;
-  std::vector<int> unknown_left;
-  std::vector<bool> answered(feeds.size(), false);
+  // Bad answers still to give per camera: unknown frames, then zero matrices.
+  std::vector<CameraFeed> left = feeds;
+  using Clock = std::chrono::steady_clock;
+  std::vector<Clock::time_point> answered(feeds.size());
   for (const auto & feed : feeds) {
     publishers.push_back(publisher_of(feed.info_topic));
-    unknown_left.push_back(feed.unknown_frame_answers);
   }
-  // Answer each wait once: a camera subscribes anew for every attempt.
+  // Answer each wait once: a camera subscribes anew for every attempt.  A
+  // camera still waiting long after its answer has started its next attempt
+  // between two looks of ours.
+  const auto answer_again = std::chrono::milliseconds(500);
   while (!stop_feeding_.load()) {
     for (std::size_t i = 0; i < feeds.size(); ++i) {
       const bool waiting = peer_->count_subscribers(feeds[i].info_topic) > 0;
-      if (waiting && !answered[i]) {
-        const bool unknown = unknown_left[i] > 0;
-        if (unknown) {--unknown_left[i];}
-        publishers[i]->publish(
-          cameraInfo(unknown ? "frame_without_transform" : feeds[i].frame_id, feeds[i]));
+      if (waiting && Clock::now() - answered[i] > answer_again) {
+        CameraFeed answer = feeds[i];
+        if (left[i].unknown_frame_answers > 0) {
+          --left[i].unknown_frame_answers;
+          answer.frame_id = "frame_without_transform";
+        } else if (left[i].uncalibrated_answers > 0) {
+          --left[i].uncalibrated_answers;
+          answer.fx = answer.fy = answer.cx = answer.cy = 0.0;
+        }
+        publishers[i]->publish(cameraInfo(answer.frame_id, answer));
         answers_.fetch_add(1);
-        answered[i] = true;
+        answered[i] = Clock::now();
       } else if (!waiting) {
-        answered[i] = false;
+        answered[i] = Clock::time_point();
       }
     }
     std::this_thread::sleep_for(std::chrono::milliseconds(5));

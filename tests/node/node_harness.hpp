@@ -32,6 +32,8 @@ struct CameraFeed
   uint32_t width = 640, height = 400;
   // Camera-info answers given with a frame tf2 does not know, before the good one.
   int unknown_frame_answers = 0;
+  // Then answers with an all-zero camera matrix, as from an uncalibrated driver.
+  int uncalibrated_answers = 0;
 };
 
 // The feeds of the default topics of cameras 1 and 2.

@@ -131,7 +131,7 @@ TEST(CameraGeometry, TrackerRefusingACameraIsReportedOnce)
 {
   auto feeds = defaultFeeds();
   for (auto & feed : feeds) {
-    feed.fx = 0.0;
+    feed.width = 0;
   }
   testing::internal::CaptureStdout();
   {

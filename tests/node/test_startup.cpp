@@ -33,6 +33,7 @@ TEST(StartUp, DefaultsBuildTwoCamerasWithGeometryAndLogInOrder)
 {
   auto feeds = defaultFeeds();
   feeds[0].unknown_frame_answers = 1;  // camera 1 first meets a frame tf2 does not know
+  feeds[1].uncalibrated_answers = 1;   // camera 2 first gets zero intrinsics
   testing::internal::CaptureStdout();
   std::vector<std::string> texts;
   {
@@ -72,8 +73,8 @@ TEST(StartUp, DefaultsBuildTwoCamerasWithGeometryAndLogInOrder)
       const Eigen::Vector4f inverse_origin(-0.2F, n == 0 ? 0.F : 0.1F, -0.5F, 1.F);
       EXPECT_TRUE(camera->baseToCamMatrix().col(3).isApprox(inverse_origin));
     }
-    // One failed attempt for camera 1, one good one each.
-    EXPECT_EQ(harness.cameraInfoAnswers(), 3);
+    // One failed attempt each, one good one each.
+    EXPECT_EQ(harness.cameraInfoAnswers(), 4);
   }
 
   EXPECT_TRUE(
@@ -88,6 +89,9 @@ TEST(StartUp, DefaultsBuildTwoCamerasWithGeometryAndLogInOrder)
     "DEBUG initialize Subscriber end",
     "DEBUG initialize Publisher start",
     "DEBUG initialize Publisher end",
+    "INFO cam_2 : fxParam=0, cxParam=0, fyParam=0, cyParam=0",
+    "ERROR cam_2 camera info has no usable intrinsics",
+    "ERROR ErrorCode:100700001, camera param info initialize failed.",
     "INFO cam_2 : fxParam=600, cxParam=320, fyParam=610, cyParam=240",
     "DEBUG initialize subscriber start",
     "DEBUG initialize Subscriber end",
@@ -95,7 +99,7 @@ TEST(StartUp, DefaultsBuildTwoCamerasWithGeometryAndLogInOrder)
     "DEBUG initialize Publisher end"}));
   const auto failures = std::count(
     texts.begin(), texts.end(), "ERROR ErrorCode:100700001, camera param info initialize failed.");
-  EXPECT_EQ(failures, 1);
+  EXPECT_EQ(failures, 2);
 }
 
 TEST(StartUp, LinesCarryARunningThreeColumnNumber)
