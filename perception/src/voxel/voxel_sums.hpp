@@ -34,8 +34,8 @@ class VoxelSums {
   void clear();
 
   void add(std::uint32_t index, const pcl::PointXYZ& p) {
-    const Bucket& b = buckets_[bucketOf(index)];
-    PointSum& sum = sums_[b.sum != kEmpty ? b.sum : insert(index)].points;
+    const std::uint32_t position = buckets_[bucketOf(index)];
+    PointSum& sum = sums_[position != kEmpty ? position : insert(index)].points;
     sum.x += p.x;
     sum.y += p.y;
     sum.z += p.z;
@@ -48,25 +48,20 @@ class VoxelSums {
  private:
   static constexpr std::uint32_t kEmpty = ~std::uint32_t{0};
 
-  struct Bucket {
-    std::uint32_t index;
-    std::uint32_t sum;  // position in sums_, kEmpty when free
-  };
-
   // The bucket that holds `index`, or the free one where it goes.
   std::uint32_t bucketOf(std::uint32_t index) const {
     // Fibonacci hashing: the top bits of the product spread the neighbouring
     // voxel numbers of a surface over the table.
     const auto mask = static_cast<std::uint32_t>(buckets_.size() - 1);
     std::uint32_t bucket = (index * 2654435769u) >> shift_;
-    while (buckets_[bucket].sum != kEmpty && buckets_[bucket].index != index) bucket = (bucket + 1) & mask;
+    while (buckets_[bucket] != kEmpty && sums_[buckets_[bucket]].index != index) bucket = (bucket + 1) & mask;
     return bucket;
   }
 
   // Position in sums_ of a new voxel's zero sum.
   std::uint32_t insert(std::uint32_t index);
 
-  std::vector<Bucket> buckets_;
+  std::vector<std::uint32_t> buckets_;  // positions in sums_, kEmpty when free
   std::vector<VoxelSum> sums_;
   int shift_;  // 32 - log2(table size)
 };
