@@ -25,6 +25,7 @@
 #include "pelorin/perception/object_info.hpp"
 #include "pelorin/perception/records.hpp"
 #include "pelorin/perception/trash_tracker.hpp"
+#include "pelorin/perception/voxel_grid_filter.hpp"
 #include "quorvane_object_detect/cloud.hpp"
 #include "quorvane_object_detect/common.hpp"
 #include "quorvane_object_detect/frame_context.hpp"
@@ -374,6 +375,7 @@ private:
   quorvane_protocol::msg::RobotEvent robot_event_msg_;
   mutable std::mutex ground_fit_mutex_;
   bool update_ground_fit_ = false;
+  std::unique_ptr<pelorin::perception::VoxelGridFilter> voxel_filter_;
   // The clouds of the geometric chain, kept so their buffers serve every frame.
   std::shared_ptr<pcl::PointCloud<pcl::PointXYZ>> depth_cloud_{new pcl::PointCloud<pcl::PointXYZ>};
   std::shared_ptr<pcl::PointCloud<pcl::PointXYZ>> sampled_cloud_{

@@ -1,12 +1,35 @@
 #include "quorvane_object_detect/depth_camera.hpp"
 
+#include <algorithm>
 #include <chrono>
+#include <stdexcept>
+#include <string>
 #include <functional>
 #include <utility>
 
 #include <Eigen/Geometry>
 
 #include "geometry_msgs/msg/pose.hpp"
+#include "quorvane_object_detect/camera_config.hpp"
+
+namespace
+{
+
+// The voxel sampling of every frame; leaves it cannot work with stop start-up.
+std::unique_ptr<pelorin::perception::VoxelGridFilter> makeVoxelFilter(const CloudPara & para)
+{
+  try {
+    return std::make_unique<pelorin::perception::VoxelGridFilter>(
+      para.cloud_x_leafSize, para.cloud_y_leafSize, para.cloud_z_leafSize,
+      static_cast<unsigned int>(std::max(para.cloud_min_point, 0)));
+  } catch (const std::invalid_argument & error) {
+    throw quorvane::camera_config::ConfigFileError(
+            "parameters \"cloud_x_leafSize\", \"cloud_y_leafSize\", \"cloud_z_leafSize\": " +
+            std::string(error.what()));
+  }
+}
+
+}  // namespace
 
 DepthCamera::DepthCamera(
   std::shared_ptr<rclcpp_lifecycle::LifecycleNode> node, int camera_id,
@@ -27,6 +50,7 @@ DepthCamera::DepthCamera(
     cloud_para_,
     std::make_shared<pelorin::perception::CloudCluster>(cloud_cluster_para_),
     std::make_shared<pelorin::perception::RemoveGroundLineFit>(remove_ground_params_));
+  voxel_filter_ = makeVoxelFilter(cloud_para_);
 
   tf_buffer_ = std::make_unique<tf2_ros::Buffer>(
     node_->get_clock(), tf2::durationFromSec(10.0), rclcpp::Node::SharedPtr());

@@ -2,7 +2,6 @@
 
 #include <Eigen/Geometry>
 #include <pcl/common/transforms.h>
-#include <pcl/filters/voxel_grid.h>
 
 #include "geometry_msgs/msg/pose.hpp"
 #include "pelorin/perception/time_conversions.hpp"
@@ -40,12 +39,7 @@ bool DepthCamera::geometricChain(FrameContext & frame)
   frame.stage = "sample_cloud";
   sampled_cloud_->clear();
   if (depth_cloud_->size() > kMinCloudForSampling) {
-    const CloudPara & para = cloud_->cloud_para_;
-    pcl::VoxelGrid<pcl::PointXYZ> voxel_grid;
-    voxel_grid.setInputCloud(depth_cloud_);
-    voxel_grid.setLeafSize(para.cloud_x_leafSize, para.cloud_y_leafSize, para.cloud_z_leafSize);
-    voxel_grid.setMinimumPointsNumberPerVoxel(static_cast<unsigned int>(para.cloud_min_point));
-    voxel_grid.filter(*sampled_cloud_);
+    voxel_filter_->filter(*depth_cloud_, *sampled_cloud_);
   }
   t.sample_cloud = StageTimes::now();
   if (sampled_cloud_->empty() || sampled_cloud_->width == 0) {

@@ -138,6 +138,7 @@ TEST(ConfigNodeStart, UnusableFilesStopStartUpNamingFileAndKey)
     {"model meta file missing", {"model_meta_file:=/nonexistent/meta.yaml"},
       "model meta file \"/nonexistent/meta.yaml\": cannot be loaded: "},
     {"cluster file missing", {"cluster_file:=none.yaml"}, "cluster file \""},
+    {"a voxel leaf of no size", {"cloud_y_leafSize:=0.0"}, "parameters \"cloud_x_leafSize\""},
   };
   for (const auto & c : cases) {
     NodeHarness harness(shippedParameters(c.rules));
