@@ -12,8 +12,8 @@ namespace pelorin::perception {
 // field limits, every field averaged), in a fraction of its time.
 //
 // The grid is PCL's: it starts at the bounding box of the finite points, a
-// point's voxel along an axis is floor(p / leaf) - floor(min / leaf) with
-// 1 / leaf taken in float, and voxels are numbered x fastest, then y, then z.
+// point's voxel along an axis is floor(p * inv) - floor(min * inv) with
+// inv = 1 / leaf in float, and voxels are numbered x fastest, then y, then z.
 // Each voxel holding at least min_points_per_voxel points (0 and 1 keep every
 // voxel) becomes the centroid of its points; they come out ordered by voxel
 // number.  The output takes the input's header, sensor origin and
@@ -24,7 +24,7 @@ namespace pelorin::perception {
 // Centroids are the exact means rounded to float.  PCL sums in float, in an
 // order its sort leaves open, so its centroids stray from the mean by float
 // rounding: below 1e-6 on the node's frames (2.5 cm voxels of stride-2 depth),
-// a few 1e-6 for voxels of hundreds of points.
+// up to about 1e-5 for voxels of hundreds of points.
 //
 // When the box spans more than INT32_MAX voxels, counted as PCL counts them
 // (int(extent / leaf) + 1 per axis), the filter warns through PCL's console
