@@ -79,7 +79,7 @@ void PclGroundAndCluster(benchmark::State & state, const FrameInput & input)
 {
   NodeChain chain(input);
   chain.depthToCloud();
-  chain.sample(Sampler::kPclVoxelGrid);
+  chain.sample(kNodeSampler);
   chain.toBase();
   PclBaseline pcl(input);
   for (auto _ : state) {
@@ -96,11 +96,11 @@ void registerChains(const FrameInput & input)
     const std::string detector = motion ? "WithDetector" : "";
     registerFor("Chain" + detector, input,
       [motion](benchmark::State & state, const FrameInput & frame) {
-        Chain(state, frame, Sampler::kPclVoxelGrid, motion);
+        Chain(state, frame, kNodeSampler, motion);
       });
-    registerFor("ChainVoxelGridFilter" + detector, input,
+    registerFor("ChainPclVoxelGrid" + detector, input,
       [motion](benchmark::State & state, const FrameInput & frame) {
-        Chain(state, frame, Sampler::kVoxelGridFilter, motion);
+        Chain(state, frame, Sampler::kPclVoxelGrid, motion);
       });
   }
   registerFor("PclChain", input, PclChain);

@@ -39,7 +39,7 @@ void CamToBase(benchmark::State & state, const FrameInput & input)
 {
   NodeChain chain(input);
   chain.depthToCloud();
-  chain.sample(Sampler::kPclVoxelGrid);
+  chain.sample(kNodeSampler);
   timeStage(state, [&] {chain.toBase();}, *chain.sampled, *chain.base);
 }
 
@@ -49,7 +49,7 @@ void RemoveGround(benchmark::State & state, const FrameInput & input)
 {
   NodeChain chain(input);
   chain.depthToCloud();
-  chain.sample(Sampler::kPclVoxelGrid);
+  chain.sample(kNodeSampler);
   chain.toBase();
   const Points transformed = *chain.base;
   for (auto _ : state) {
@@ -64,7 +64,7 @@ void RemoveGround(benchmark::State & state, const FrameInput & input)
 void Cluster(benchmark::State & state, const FrameInput & input)
 {
   NodeChain chain(input);
-  chain.run(Sampler::kPclVoxelGrid, false);
+  chain.run(kNodeSampler, false);
   for (auto _ : state) {
     chain.cluster();
   }
@@ -83,7 +83,7 @@ void DynamicDetector(benchmark::State & state, const FrameInput & input)
 {
   NodeChain chain(input);
   const pelorin::perception::DynamicCloudDetector primed = chain.detector;
-  chain.run(Sampler::kPclVoxelGrid, false);
+  chain.run(kNodeSampler, false);
   for (auto _ : state) {
     state.PauseTiming();
     chain.detector = primed;

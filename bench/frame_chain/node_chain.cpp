@@ -68,7 +68,7 @@ NodeChain::NodeChain(const FrameInput & frame)
   detector.Init(cam_to_base_.inverse(), k.K(), k.width, k.height, frame.camera.max_depth);
   for (const auto & earlier : frame.history) {
     depth_ = earlier;
-    run(Sampler::kPclVoxelGrid, true);
+    run(kNodeSampler, true);
   }
   depth_ = frame.depth;
 }
@@ -92,7 +92,6 @@ void NodeChain::sample(Sampler how)
     voxel_filter_.filter(*depth_cloud, *sampled);
     return;
   }
-  // Made anew for every frame, as the node makes it.
   const CloudPara & para = processor_.cloud_para_;
   pcl::VoxelGrid<pcl::PointXYZ> voxel_grid;
   voxel_grid.setInputCloud(depth_cloud);

@@ -16,7 +16,10 @@
 namespace frame_chain
 {
 
+// Voxel sampling with our filter, or with a pcl::VoxelGrid made anew for
+// every frame as the node sampled before it had the filter.
 enum class Sampler { kPclVoxelGrid, kVoxelGridFilter };
+constexpr Sampler kNodeSampler = Sampler::kVoxelGridFilter;
 
 class NodeChain
 {

@@ -12,8 +12,9 @@
 #include "frame_input.hpp"
 
 // The textbook PCL chain on the node's depth cloud, to measure ours against:
-// the node's voxel grid and transform, then a RANSAC plane as the floor and
-// Euclidean clusters (kd-tree search) of what stands on it.
+// pcl::VoxelGrid with the node's leaf and minimum, the node's transform, then
+// a RANSAC plane as the floor and Euclidean clusters (kd-tree search) of what
+// stands on it.
 namespace frame_chain
 {
 
