@@ -2,7 +2,10 @@
 
 #include <algorithm>
 
+#include <Eigen/Geometry>
+
 #include "geometry_msgs/msg/transform_stamped.hpp"
+#include "ground_settings.hpp"
 
 namespace node_test
 {
@@ -16,6 +19,7 @@ void PipelineTest::startNode(
   parameters.emplace_back("use_sim_time", true);
   parameters.insert(parameters.end(), extra.begin(), extra.end());
   harness_ = std::make_unique<NodeHarness>(parameters);
+  publishers_.clear();
   for (std::size_t i = 1; i <= feeds.size(); ++i) {
     const std::string camera = "/camera_0" + std::to_string(i);
     publishers_.push_back(publisher(camera + "/color/image_raw"));
@@ -100,6 +104,42 @@ std::vector<std::string> linesStarting(
 double stampOf(const builtin_interfaces::msg::Time & stamp)
 {
   return stamp.sec + stamp.nanosec * 1e-9;
+}
+
+CameraFeed feedOf(const scene::Camera & camera)
+{
+  CameraFeed feed = defaultFeeds(1)[0];
+  feed.frame_id = camera.frame_id;
+  const Eigen::Vector3f origin = camera.base_from_optical.translation();
+  feed.tx = origin.x();
+  feed.ty = origin.y();
+  feed.tz = origin.z();
+  const Eigen::Quaternionf q(camera.base_from_optical.rotation());
+  feed.rotation = {q.x(), q.y(), q.z(), q.w()};
+  const auto & k = camera.intrinsics;
+  feed.width = static_cast<uint32_t>(k.width);
+  feed.height = static_cast<uint32_t>(k.height);
+  feed.fx = k.fx;
+  feed.fy = k.fy;
+  feed.cx = k.cx;
+  feed.cy = k.cy;
+  return feed;
+}
+
+std::vector<rclcpp::Parameter> groundParameters(const scene::Camera & camera)
+{
+  const auto p = ground_test::groundParamsFor(camera);
+  return {
+    {"cam1.segmentation_angular_resolution", p.segmentation_angular_resolution},
+    {"cam1.point_cloud_max_range", p.point_cloud_max_range},
+    {"cam1.point_cloud_min_range", p.point_cloud_min_range},
+    {"cam1_.segmentation_bin_len", p.segmentation_bin_len},
+    {"cam1.cam_height", p.cam_height},
+    {"cam1.max_lsq_residual", p.max_lsq_residual},
+    {"cam1.max_dist_point_groundline", p.max_dist_point_groundline},
+    {"cam1.long_threshold", p.long_threshold},
+    {"cam1.max_height_diff_for_front", p.max_height_diff_for_front},
+    {"cam1.diluting_threshold", p.diluting_threshold}};
 }
 
 }  // namespace node_test

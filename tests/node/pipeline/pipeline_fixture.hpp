@@ -8,6 +8,8 @@
 #include <gtest/gtest.h>
 
 #include "node_harness.hpp"
+#include "pcl_conversions/pcl_conversions.h"
+#include "scene/camera.hpp"
 #include "sensor_msgs/msg/point_cloud2.hpp"
 #include "tf2_ros/static_transform_broadcaster.h"
 
@@ -85,5 +87,20 @@ std::vector<std::string> linesStarting(
   const std::vector<std::string> & texts, const std::string & prefix);
 
 double stampOf(const builtin_interfaces::msg::Time & stamp);
+
+// The feed of camera 1 (640 x 400 unless `width`, `height` and intrinsics are
+// changed) mounted as `camera` is.
+CameraFeed feedOf(const scene::Camera & camera);
+
+// Camera 1's ground-removal keys, as an integrator sets them for its mount.
+std::vector<rclcpp::Parameter> groundParameters(const scene::Camera & camera);
+
+template<typename Point>
+pcl::PointCloud<Point> fromMessage(const sensor_msgs::msg::PointCloud2 & message)
+{
+  pcl::PointCloud<Point> cloud;
+  pcl::fromROSMsg(message, cloud);
+  return cloud;
+}
 
 }  // namespace node_test

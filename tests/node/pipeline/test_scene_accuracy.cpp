@@ -11,7 +11,6 @@
 #include <pcl/point_types.h>
 
 #include "ground_settings.hpp"
-#include "pcl_conversions/pcl_conversions.h"
 #include "pipeline_fixture.hpp"
 #include "scene/ground_truth.hpp"
 #include "scene/render.hpp"
@@ -45,44 +44,6 @@ scene::Scene room()
   return s;
 }
 
-CameraFeed feedOf(const scene::Camera & camera)
-{
-  CameraFeed feed = defaultFeeds(1)[0];
-  feed.frame_id = camera.frame_id;
-  const Eigen::Vector3f origin = camera.base_from_optical.translation();
-  feed.tx = origin.x();
-  feed.ty = origin.y();
-  feed.tz = origin.z();
-  const Eigen::Quaternionf q(camera.base_from_optical.rotation());
-  feed.rotation = {q.x(), q.y(), q.z(), q.w()};
-  return feed;
-}
-
-// The camera's ground-removal keys, as an integrator sets them for its mount.
-std::vector<rclcpp::Parameter> groundParameters(const scene::Camera & camera)
-{
-  const auto p = ground_test::groundParamsFor(camera);
-  return {
-    {"cam1.segmentation_angular_resolution", p.segmentation_angular_resolution},
-    {"cam1.point_cloud_max_range", p.point_cloud_max_range},
-    {"cam1.point_cloud_min_range", p.point_cloud_min_range},
-    {"cam1_.segmentation_bin_len", p.segmentation_bin_len},
-    {"cam1.cam_height", p.cam_height},
-    {"cam1.max_lsq_residual", p.max_lsq_residual},
-    {"cam1.max_dist_point_groundline", p.max_dist_point_groundline},
-    {"cam1.long_threshold", p.long_threshold},
-    {"cam1.max_height_diff_for_front", p.max_height_diff_for_front},
-    {"cam1.diluting_threshold", p.diluting_threshold}};
-}
-
-template<typename Point>
-pcl::PointCloud<Point> fromMessage(const Cloud & message)
-{
-  pcl::PointCloud<Point> cloud;
-  pcl::fromROSMsg(message, cloud);
-  return cloud;
-}
-
 class SceneAccuracy : public PipelineTest, public ::testing::WithParamInterface<scene::DepthEncoding>
 {
 };
@@ -90,8 +51,7 @@ class SceneAccuracy : public PipelineTest, public ::testing::WithParamInterface<
 TEST_P(SceneAccuracy, FloorIsGroundObjectsAreObstaclesOneClusterEach)
 {
   const scene::Scene s = room();
-  auto parameters = groundParameters(s.cameras[0]);
-  startNode(parameters, 1000.0, {feedOf(s.cameras[0])}, true);
+  startNode(groundParameters(s.cameras[0]), 1000.0, {feedOf(s.cameras[0])}, true);
   auto topics = scene::defaultTopics(1);
   topics.depth_encoding = GetParam();
   scene::ScenePublisher feed(harness_->peer(), s, {topics});

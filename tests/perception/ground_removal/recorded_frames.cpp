@@ -65,15 +65,22 @@ std::vector<DepthFrame> listFrames(const std::string& folder) {
   return frames;
 }
 
+cv::Mat loadDepth(const DepthFrame& frame) {
+  cv::Mat depth = cv::imread(frame.path, cv::IMREAD_UNCHANGED);
+  if (depth.empty() || depth.type() != CV_16UC1) return cv::Mat();
+  fixByteOrder(depth, frame.units_per_metre);
+  cv::Mat metres;
+  depth.convertTo(metres, CV_32F, 1.0 / frame.units_per_metre);
+  return metres;
+}
+
 pcl::PointCloud<pcl::PointXYZ> loadCloud(const DepthFrame& frame, int stride, float max_depth) {
   pcl::PointCloud<pcl::PointXYZ> cloud;
-  cv::Mat depth = cv::imread(frame.path, cv::IMREAD_UNCHANGED);
-  if (depth.empty() || depth.type() != CV_16UC1) return cloud;
-  fixByteOrder(depth, frame.units_per_metre);
+  const cv::Mat depth = loadDepth(frame);
   const Intrinsics& k = frame.intrinsics;
   for (int v = 0; v < depth.rows; v += stride) {
     for (int u = 0; u < depth.cols; u += stride) {
-      const float d = depth.at<uint16_t>(v, u) / frame.units_per_metre;
+      const float d = depth.at<float>(v, u);
       if (d > 0.0f && d < max_depth) {
         cloud.push_back(pcl::PointXYZ((u - k.cx) * d / k.fx, (v - k.cy) * d / k.fy, d));
       }

@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include <opencv2/core.hpp>
 #include <pcl/point_cloud.h>
 #include <pcl/point_types.h>
 
@@ -27,6 +28,10 @@ std::string dataFolder();
 
 // Every depth frame of the folder.
 std::vector<DepthFrame> listFrames(const std::string& folder);
+
+// The frame's depth image in metres (CV_32FC1, 0: no depth); empty when the
+// image cannot be read.
+cv::Mat loadDepth(const DepthFrame& frame);
 
 // The frame's depth as a camera-frame cloud (x right, y down, z forward), one
 // point per stride x stride block, depths in (0, max_depth).  Empty when the
