@@ -3,7 +3,9 @@
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <vector>
 
+#include <Eigen/Core>
 #include <pcl/point_cloud.h>
 #include <pcl/point_types.h>
 
@@ -65,6 +67,25 @@ public:
     const sensor_msgs::msg::Image::ConstSharedPtr & depth, const std::array<float, 4> & intrinsics,
     const BboxInfo & region, const std::shared_ptr<pcl::PointCloud<pcl::PointXYZ>> & cloud,
     int stride) const;
+
+  // Labels one base-frame cluster from the detection masks it projects onto
+  // (`camera_cluster` holds the same points in the camera frame): the part
+  // inside the first matching detection's mask goes to that detection in
+  // `assigned`, the rest is matched again against the detections not yet
+  // `used`; what matches nothing goes to `unassigned` with label 1.
+  void cloudAssginLabel(
+    const AiDetectResult & detections, std::vector<bool> & used,
+    const pcl::PointCloud<pcl::PointXYZ> & camera_cluster,
+    const pcl::PointCloud<pcl::PointXYZ> & base_cluster, const std::array<float, 4> & intrinsics,
+    int width, int height, std::vector<std::vector<CloudInfo>> & assigned,
+    std::vector<CloudInfo> & unassigned) const;
+
+  // Labels every cluster and merges the parts of one detection; appends the
+  // records to `out`: per detection, then the unassigned ones.
+  void cloudDynamicStaticSplit(
+    const std::vector<pcl::PointCloud<pcl::PointXYZ>> & clusters, const AiDetectResult & detections,
+    const std::array<float, 4> & intrinsics, const Eigen::Matrix4f & base_to_cam, int width,
+    int height, std::vector<CloudInfo> & out) const;
 
   CloudPara cloud_para_;
   std::shared_ptr<pelorin::perception::CloudCluster> cloud_cluster_;

@@ -184,6 +184,23 @@ private:
   void dynamicDetectorStage(const FrameContext & frame);
   void publishGroundLineMarkers();
   void logStageTimes(const FrameContext & frame);
+  // Box split: the ground-plane detections, and the per-box clouds of the
+  // classes kept out of ground removal and of the escalator entrances.
+  void splitBoxes(FrameContext & frame);
+  bool getCloudBeforeGoundRemoval(
+    const sensor_msgs::msg::Image::ConstSharedPtr & depth, cv::Mat image, BboxInfo & box,
+    CloudInfo & info);
+  // Labels the clusters, sorts them into static, dynamic and stain clouds and
+  // publishes them with the object lists.  `class_cloud_info` holds the
+  // kept-ground records on entry.
+  void pointCloudAssignLable(
+    const std::vector<pcl::PointCloud<pcl::PointXYZ>> & clusters,
+    const AiDetectResult & ground_plane, std::vector<CloudInfo> & class_cloud_info, double time);
+  void publishSemanticPointCloud(
+    const std::vector<CloudInfo> & records,
+    const rclcpp::Publisher<quorvane_protocol::msg::SemanticPointCloud>::SharedPtr & semantic_pub,
+    rclcpp::Publisher<sensor_msgs::msg::PointCloud2>::SharedPtr colour_pub, bool colour,
+    double time);
 
   // Worker threads.
   void startWorkers();

@@ -39,9 +39,13 @@ struct FrameContext
   double frame_stamp = 0.0;  // s; the mean of the two stamps
   cv::Mat rgb;               // "rgb8"; empty without a colour image
   AiDetectResult detection;
+  // The detections that label the obstacle clusters.
+  AiDetectResult ground_plane;
   // Per-box clouds of the classes whose ground is kept; joined to the
-  // obstacles after clustering.
+  // obstacles after clustering and labelled with their box's class.
   std::vector<CloudInfo> no_remove_ground_clouds;
+  // Per-box clouds of the escalator entrances, for the dangerous region.
+  std::vector<CloudInfo> dangerous_clouds;
   std::vector<pcl::PointCloud<pcl::PointXYZ>> clusters;
   bool cloud_empty = true;  // the sampled cloud had no point
   const char * stage = "intake";  // named in the error line when a stage throws
