@@ -1,6 +1,5 @@
 #include <cmath>
 #include <iostream>
-#include <limits>
 #include <memory>
 
 #include <opencv2/core.hpp>
@@ -17,28 +16,10 @@ namespace frame_chain
 namespace
 {
 
-// Both recorded cameras give 640 x 480.
-constexpr int kWidth = 640;
-constexpr int kHeight = 480;
 constexpr int kHistoryFrames = 6;
 // The floor fit wants the far floor too.
 constexpr float kCalibrationDepth = 4.0F;
 constexpr float kNearFloor = 0.02F;
-
-// The depth image behind the loader's full-resolution cloud: each point back
-// on its pixel.
-cv::Mat pixelDepths(const Points & cloud, const recorded::Intrinsics & k)
-{
-  cv::Mat depth = cv::Mat::zeros(kHeight, kWidth, CV_32FC1);
-  for (const pcl::PointXYZ & p : cloud) {
-    const long u = std::lround(p.x * k.fx / p.z + k.cx);
-    const long v = std::lround(p.y * k.fy / p.z + k.cy);
-    if (u >= 0 && u < kWidth && v >= 0 && v < kHeight) {
-      depth.at<float>(static_cast<int>(v), static_cast<int>(u)) = p.z;
-    }
-  }
-  return depth;
-}
 
 Accuracy nearFloorScore(const Points & base, const Verdicts & verdicts, float ceiling)
 {
@@ -63,6 +44,19 @@ Accuracy nearFloorScore(const Points & base, const Verdicts & verdicts, float ce
   return a;
 }
 
+// The ground tests' camera (2 m of depth, the node's depth_max) with the
+// frame's intrinsics, mounted where the floor fit puts it.
+scene::Camera calibratedCamera(
+  const recorded::DepthFrame & frame, const cv::Mat & depth,
+  const recorded::FloorCalibration & floor)
+{
+  scene::Camera camera = ground_test::groundCamera();
+  const recorded::Intrinsics & k = frame.intrinsics;
+  camera.intrinsics = {depth.cols, depth.rows, k.fx, k.fy, k.cx, k.cy};
+  camera.base_from_optical = Eigen::Isometry3f(floor.camera_to_base.matrix());
+  return camera;
+}
+
 }  // namespace
 
 std::vector<FrameInput> recordedFrames()
@@ -76,24 +70,18 @@ std::vector<FrameInput> recordedFrames()
   for (const recorded::DepthFrame & frame : recorded::listFrames(folder)) {
     const recorded::FloorCalibration floor =
       recorded::calibrateFloor(recorded::loadCloud(frame, 2, kCalibrationDepth));
-    if (!floor.found) {
-      std::cerr << frame.name << ": no floor found, frame left out\n";
+    scene::Frame pixels;
+    pixels.depth = recorded::loadDepth(frame);
+    if (!floor.found || pixels.depth.empty()) {
+      std::cerr << frame.name << ": unreadable or no floor found, frame left out\n";
       continue;
     }
     FrameInput input;
     input.name = frame.name;
-    const recorded::Intrinsics & k = frame.intrinsics;
-    input.camera.frame_id = ground_test::groundCamera().frame_id;
-    input.camera.intrinsics = {kWidth, kHeight, k.fx, k.fy, k.cx, k.cy};
-    input.camera.base_from_optical.matrix() = floor.camera_to_base.matrix();
-    input.camera.max_depth = ground_test::groundCamera().max_depth;
+    input.camera = calibratedCamera(frame, pixels.depth, floor);
     input.ground = ground_test::groundParamsFor(input.camera);
-
-    scene::Frame pixels;
-    pixels.depth = pixelDepths(
-      recorded::loadCloud(frame, 1, std::numeric_limits<float>::infinity()), k);
     // Without a model the colour is only paired, never looked at.
-    pixels.colour = cv::Mat(kHeight, kWidth, CV_8UC3, cv::Scalar::all(128));
+    pixels.colour = cv::Mat(pixels.depth.size(), CV_8UC3, cv::Scalar::all(128));
     input.depth = std::make_shared<const sensor_msgs::msg::Image>(scene::depthImage(
         pixels, scene::DepthEncoding::kMillimetres, kStamp, input.camera.frame_id));
     input.colour = std::make_shared<const sensor_msgs::msg::Image>(
