@@ -60,7 +60,7 @@ void PipelineTest::publishRgb(const sensor_msgs::msg::Image & image, int number)
 {
   const auto before = camera(number)->rgbQueueSize();
   publishers_.at(2 * (number - 1))->publish(image);
-  EXPECT_TRUE(waitFor([&] {return camera(number)->rgbQueueSize() != before;}))
+  EXPECT_TRUE(waitFor([&] {return camera(number)->rgbQueueSize() != before;}, kFrameLimit))
     << "rgb " << stampOf(image.header.stamp);
 }
 
@@ -68,7 +68,7 @@ void PipelineTest::depth(const sensor_msgs::msg::Image & image, int number)
 {
   const auto before = camera(number)->framesDone();
   publishers_.at(2 * (number - 1) + 1)->publish(image);
-  EXPECT_TRUE(waitFor([&] {return camera(number)->framesDone() != before;}))
+  EXPECT_TRUE(waitFor([&] {return camera(number)->framesDone() != before;}, kFrameLimit))
     << "depth " << stampOf(image.header.stamp);
 }
 

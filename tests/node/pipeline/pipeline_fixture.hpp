@@ -16,6 +16,10 @@
 namespace node_test
 {
 
+// How long a frame may take: it may wait for a model inference, which takes
+// seconds in sanitizer builds.
+constexpr std::chrono::seconds kFrameLimit(60);
+
 // The last messages of one topic, as they arrive.
 template<typename Message>
 class Recorder
@@ -36,7 +40,10 @@ public:
   }
   std::size_t count() const {return messages().size();}
   // Delivery runs on the peer's executor: wait for it.
-  bool reaches(std::size_t count) const {return waitFor([&] {return this->count() >= count;});}
+  bool reaches(std::size_t count) const
+  {
+    return waitFor([&] {return this->count() >= count;}, kFrameLimit);
+  }
 
 private:
   typename rclcpp::Subscription<Message>::SharedPtr subscription_;

@@ -67,7 +67,7 @@ TEST_P(SceneAccuracy, FloorIsGroundObjectsAreObstaclesOneClusterEach)
     const scene::Frame frame = scene::render(s.room, s.cameras[0], Eigen::Isometry3f::Identity(), t);
     const auto before = camera()->framesDone();
     feed.publishImages(0, frame, stamp, stamp);
-    ASSERT_TRUE(waitFor([&] {return camera()->framesDone() != before;}));
+    ASSERT_TRUE(waitFor([&] {return camera()->framesDone() != before;}, kFrameLimit));
   }
   const bool delivered = clusters.reaches(kFrames) && ground.reaches(kFrames) &&
     obstacle.reaches(kFrames);
