@@ -23,8 +23,6 @@ int64_t systemMs()
 
 }  // namespace
 
-// The semantic cloud of `records` as camera `camera_id` sends it: one item
-// per record, and the camera's outline when `frame` holds a complete one.
 quorvane_protocol::msg::SemanticPointCloud semanticPointCloud(
   const std::vector<CloudInfo> & records, int camera_id, bool trace,
   const std::shared_ptr<CameraFrame> & frame, double time)

@@ -16,11 +16,6 @@
 #include "rclcpp/rclcpp.hpp"
 #include "sensor_msgs/msg/point_cloud2.hpp"
 
-// Built by the camera's semantic-cloud stage, its only user.
-quorvane_protocol::msg::SemanticPointCloud semanticPointCloud(
-  const std::vector<CloudInfo> & records, int camera_id, bool trace,
-  const std::shared_ptr<CameraFrame> & frame, double time);
-
 namespace
 {
 
