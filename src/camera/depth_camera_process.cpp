@@ -2,6 +2,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <vector>
 
 #include "cv_bridge/cv_bridge.h"
 #include "quorvane_object_detect/depth_camera.hpp"
@@ -24,13 +25,16 @@ void DepthCamera::process(FrameContext & frame)
   aiStage(frame);
   // Trash hand-off.
   // Detection image (with a colour image) and, on camera 2, the colour-camera object list.
-  // Box split and per-box clouds.
+  frame.stage = "box_split";
+  splitBoxes(frame);
   // Escalator dangerous region.
 
   if (!geometricChain(frame)) {
     return;
   }
-  // Label assignment, static / dynamic / stain split and publishing.
+  frame.stage = "pointCloud_assign_lable";
+  std::vector<CloudInfo> records = frame.no_remove_ground_clouds;
+  pointCloudAssignLable(frame.clusters, frame.ground_plane, records, frame.frame_stamp);
   frame.times.assign_label = StageTimes::now();
   if (debug_) {
     logStageTimes(frame);
