@@ -27,6 +27,20 @@ bool unplaceable(const pcl::PointXYZ & p)
          (p.x == 0.0F && p.y == 0.0F && p.z == 0.0F);
 }
 
+bool covers(const DilatedMask & grown, const cv::Point & pixel)
+{
+  return isPointInMask(grown.mask, pixel - grown.area.tl());
+}
+
+// The part of the dilated mask over `box`, box-sized.
+cv::Mat maskOver(const DilatedMask & grown, const cv::Rect & box)
+{
+  cv::Mat part = cv::Mat::zeros(box.size(), CV_8UC1);
+  const cv::Rect common = box & grown.area;
+  grown.mask(common - grown.area.tl()).copyTo(part(common - box.tl()));
+  return part;
+}
+
 // What stays the same through the recursion of one cluster.
 struct Labelling
 {
@@ -76,7 +90,7 @@ struct Labelling
       }
       const DilatedMask & grown = dilated[i];
       iou = (box & grown.area).empty() ? 0.0F :
-        maskIou(cluster_mask, grown.mask(box), pelorin::perception::kOverlapOfFirst);
+        maskIou(cluster_mask, maskOver(grown, box), pelorin::perception::kOverlapOfFirst);
       LABEL_LOG(
         "cloud_iou={0:03.2f}, id={1:s}", iou, semantic::SemanticTypeName(detections[i].class_id));
       if (iou > para.mask_iou_max) {
@@ -106,7 +120,7 @@ struct Labelling
     PointCloud camera_rest;
     PointCloud base_rest;
     for (std::size_t k = 0; k < pixels.size(); ++k) {
-      if (isPointInMask(dilated[i].mask, pixels[k])) {
+      if (covers(dilated[i], pixels[k])) {
         record.cloud.push_back(base[k]);
       } else {
         camera_rest.push_back(camera[k]);
@@ -153,9 +167,7 @@ std::vector<DilatedMask> dilateDetectionMasks(
     if (mask.type() != CV_8UC1 || own.empty()) {
       continue;
     }
-    cv::Mat source = cv::Mat::zeros(image.size(), CV_8UC1);
-    mask(own).copyTo(source(own));
-    const cv::Rect set = cv::boundingRect(source);
+    const cv::Rect set = cv::boundingRect(mask(own));
     if (set.empty()) {
       continue;
     }
@@ -164,8 +176,11 @@ std::vector<DilatedMask> dilateDetectionMasks(
     out.area = image & cv::Rect(
       set.x - kDilationRadius, set.y - kDilationRadius, set.width + 2 * kDilationRadius,
       set.height + 2 * kDilationRadius);
-    out.mask = cv::Mat::zeros(image.size(), CV_8UC1);
-    cv::dilate(source(out.area), out.mask(out.area), kernel);
+    // A copy of its own: the dilation would read a view's neighbours, which
+    // may lie past the mask's part of the image.
+    cv::Mat source = cv::Mat::zeros(out.area.size(), CV_8UC1);
+    mask(set).copyTo(source(set - out.area.tl()));
+    cv::dilate(source, out.mask, kernel);
   }
   return dilated;
 }
@@ -182,6 +197,8 @@ void assignClusterLabel(
   PointCloud camera;
   PointCloud base;
   const std::size_t count = std::min(camera_cluster.size(), base_cluster.size());
+  camera.reserve(count);
+  base.reserve(count);
   for (std::size_t k = 0; k < count; ++k) {
     if (!unplaceable(camera_cluster[k])) {
       camera.push_back(camera_cluster[k]);

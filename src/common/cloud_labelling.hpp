@@ -7,12 +7,12 @@
 
 #include "quorvane_object_detect/cloud.hpp"
 
-// A detection mask grown by the labelling's 11 x 11 dilation, image-sized.
-// `area` bounds the pixels that may be set, so clusters far from it are not
-// compared pixel by pixel; the mask stays empty when nothing is set.
+// A detection mask grown by the labelling's 11 x 11 dilation, kept only over
+// `area`, the part of the image where it may be set (empty when nothing is):
+// image-sized copies per detection would cost more than the labelling itself.
 struct DilatedMask
 {
-  cv::Mat mask;
+  cv::Mat mask;  // area-sized
   cv::Rect area;
 };
 

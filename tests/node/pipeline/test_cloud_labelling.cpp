@@ -47,7 +47,7 @@ Cluster rowOfPixels(int first, int last, int row = 50)
   return cluster;
 }
 
-// Set in columns [from, to) of every row; dilated it covers up to to + 4.
+// Set in columns [from, to) of every row; dilated in [from - 5, to + 5).
 cv::Mat columns(int from, int to, cv::Size size = {kWidth, kHeight})
 {
   cv::Mat mask = cv::Mat::zeros(size, CV_8UC1);
@@ -121,16 +121,18 @@ void expectLabels(const std::vector<LabelCase> & cases)
 
 TEST(CloudAssginLabel, MatchSplitWholeClusterAndRecursion)
 {
-  // The row cluster covers columns 50..149; columns(0, t) covers t - 45 of them once dilated.
+  // The row cluster covers columns 50..149; dilated, columns(0, t) covers t - 45 of them and
+  // columns(f, kWidth) 155 - f.
   const Cluster row = rowOfPixels(50, 149);
-  Cluster corners;  // off the image: clamped onto pixels (0, 0) and (199, 99)
+  Cluster corners;  // the first two lie off the image: clamped onto pixels (0, 0) and (199, 99)
   corners.add({-30.0F, -10.0F, 1.0F}, -30.0F);
   corners.add({500.0F, 300.0F, 1.0F}, 500.0F);
+  corners.add({198.0F, 98.0F, 1.0F}, 198.0F);
   expectLabels({
-    {"iou 0.5 is no match", {detection(kBottle, columns(0, 95))}, row, 0.5F,
+    {"iou 0.5 is no match", {detection(kBottle, columns(105, kWidth))}, row, 0.5F,
       "d0: u: 1:50..149/100"},
-    {"iou 0.51 matches, the unmatched rest stays label 1", {detection(kBottle, columns(0, 96))},
-      row, 0.5F, "d0: 401:50..100/51 u: 1:101..149/49"},
+    {"iou 0.51 matches, the unmatched rest stays label 1",
+      {detection(kBottle, columns(104, kWidth))}, row, 0.5F, "d0: 401:99..149/51 u: 1:50..98/49"},
     {"a person at iou 0.6 is taken whole", {detection(kPerson, columns(0, 105)),
       detection(kBottle, columns(0, 200))}, row, 0.5F, "d0: 300:50..149/100 d1: u:"},
     {"an obstacle at iou 0.6 is split, the next passing detection takes the rest",
@@ -143,8 +145,8 @@ TEST(CloudAssginLabel, MatchSplitWholeClusterAndRecursion)
       0.1F, "d0: 401:95..105/11 u: 1:50..149/89"},
     {"6 rows off it does not", {detection(kBottle, dot(100, 56))}, row, 0.1F,
       "d0: u: 1:50..149/100"},
-    {"pixels are clamped onto the border", {detection(kBottle, dot(2, 2)),
-      detection(kBottle, dot(197, 97))}, corners, 0.4F, "d0: 401:-30..-30/1 d1: 401:500..500/1 u:"},
+    {"pixels are clamped onto the border", {detection(kBottle, dot(197, 97)),
+      detection(kPaperCup, dot(2, 2))}, corners, 0.4F, "d0: 401:198..500/2 d1: 402:-30..-30/1 u:"},
   });
 }
 
