@@ -183,6 +183,12 @@ private:
   void publishClusterCloud(const FrameContext & frame);
   void dynamicDetectorStage(const FrameContext & frame);
   void publishGroundLineMarkers();
+  // The detection image of a frame with a colour image, and camera 2's
+  // colour-camera object list of every frame.
+  void publishDetectionImage(const FrameContext & frame);
+  void publishRgbObjects(const FrameContext & frame);
+  // Camera 2's floor point of every colour pixel, for placing people.
+  void buildGroundTable();
   void logStageTimes(const FrameContext & frame);
   // Box split: the ground-plane detections, and the per-box clouds of the
   // classes kept out of ground removal and of the escalator entrances.

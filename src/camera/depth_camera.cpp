@@ -130,6 +130,9 @@ void DepthCamera::setUpAfterWorkers(const std::string & depth_topic, const std::
 {
   initializeSubscriber(depth_topic, rgb_topic);
   initializePublisher();
+  if (camera_id_ == 2) {
+    buildGroundTable();
+  }
   param_callback_handle_ = node_->add_on_set_parameters_callback(
     std::bind(&DepthCamera::dynamicParametersCallback, this, std::placeholders::_1));
 }

@@ -1,12 +1,11 @@
 #include "quorvane_object_detect/depth_camera.hpp"
+#include "quorvane_object_detect/ground_line_markers.hpp"
 
-// The ground lines of the last fit as red line strips from their first to
-// their last point.
-void DepthCamera::publishGroundLineMarkers()
+visualization_msgs::msg::MarkerArray groundLineMarkers(
+  const std::vector<pcl::PointCloud<pcl::PointXYZ>> & lines, rclcpp::Clock & clock)
 {
   visualization_msgs::msg::MarkerArray markers;
-  rclcpp::Clock clock(RCL_SYSTEM_TIME);
-  for (const auto & line : cloud_->remove_ground_->GetGroundLines()) {
+  for (const auto & line : lines) {
     if (line.size() < 2) {
       continue;
     }
@@ -30,5 +29,13 @@ void DepthCamera::publishGroundLineMarkers()
     }
     markers.markers.push_back(marker);
   }
-  ground_line_pub_->publish(markers);
+  return markers;
+}
+
+// The ground lines of the last fit as red line strips from their first to
+// their last point.
+void DepthCamera::publishGroundLineMarkers()
+{
+  rclcpp::Clock clock(RCL_SYSTEM_TIME);
+  ground_line_pub_->publish(groundLineMarkers(cloud_->remove_ground_->GetGroundLines(), clock));
 }

@@ -24,7 +24,10 @@ void DepthCamera::process(FrameContext & frame)
   frame.stage = "ai_method";
   aiStage(frame);
   // Trash hand-off.
-  // Detection image (with a colour image) and, on camera 2, the colour-camera object list.
+  frame.stage = "detect_bbox_image";
+  publishDetectionImage(frame);
+  frame.stage = "objects_rgb";
+  publishRgbObjects(frame);
   frame.stage = "box_split";
   splitBoxes(frame);
   // Escalator dangerous region.
