@@ -213,6 +213,17 @@ private:
   void trashDetectionCallback(TrashThreadInputPara * input);
   void dangerousMapCallback(
     DangerousThreadInputPara * lethal_input, DangerousThreadInputPara * dangerous_input);
+  void publishDangerousRegions(
+    DangerousThreadInputPara & lethal_input, DangerousThreadInputPara & dangerous_input);
+  // Escalator stage: entrance history in "odom_fusion", carried into the
+  // current base frame and handed to the region worker.
+  void cloud_motion_compensation(FrameContext & frame);
+  bool basePointCloudToOdomFusion(
+    const pcl::PointCloud<pcl::PointXYZ>::Ptr & base_cloud,
+    pcl::PointCloud<pcl::PointXYZ>::Ptr & odom_cloud, Eigen::Matrix4f & base_to_odom,
+    double stamp);
+  void handOverDangerousRegion(
+    const pcl::PointCloud<pcl::PointXYZ>::Ptr & cloud, const CloudInfo & first, double stamp);
   void aiInferenceCallback(AiThreadInputPara * input);
   void registerWithTracker();
   void setUpAfterWorkers(const std::string & depth_topic, const std::string & rgb_topic);
