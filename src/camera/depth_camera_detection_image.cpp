@@ -43,8 +43,8 @@ cv::Mat detectionImage(const cv::Mat & rgb, const std::vector<BboxInfo> & boxes)
     cv::putText(
       drawn, label, labelOrigin(box, text, drawn.rows), kFont, kFontScale, cv::Scalar(255, 0, 0),
       kTextThickness, cv::LINE_8, false);
-    // An empty mask would paint the whole image; one of another size cannot stencil it.
-    if (box.mask.empty() || box.mask.size() != masks.size()) {
+    // A missing mask would paint the whole image, one of another size cannot stencil it.
+    if (box.mask.size() != masks.size()) {
       continue;
     }
     const std::vector<int> & colour =
