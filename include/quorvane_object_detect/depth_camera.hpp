@@ -118,6 +118,8 @@ public:
   std::size_t rgbQueueSize() const;
   std::size_t depthQueueSize() const;
   bool hasTrashThread() const {return trash_thread_.joinable();}
+  // Frames the trash thread has finished, whatever became of them.
+  std::size_t trashFramesDone() const {return trash_frames_done_.load();}
   bool hasAiThread() const {return ai_thread_.joinable();}
   bool hasDangerousThread() const {return dangerous_thread_.joinable();}
   // Depth frames the callback has finished, whatever became of them.
@@ -211,6 +213,17 @@ private:
   // Worker threads.
   void startWorkers();
   void trashDetectionCallback(TrashThreadInputPara * input);
+  // Trash detection: the hand-off, one frame, one trash box.
+  void offerToTrashThread(const FrameContext & frame);
+  void trashFrame(TrashThreadInputPara & input);
+  void placeTrash(
+    const TrashThreadInputPara & input, const BboxInfo & box,
+    const std::vector<BboxInfo> & base_or_waiting, const Eigen::Matrix4f & cam_to_map,
+    std::vector<pelorin::perception::ObjectInfo> & tracked, bool & announced);
+  void announceTrash(const pelorin::perception::ObjectInfo & trash, bool & announced);
+  void dropTrashWithoutHeight(int32_t class_id);
+  std::vector<float> ComputeWasteSize3D(
+    const pcl::PointCloud<pcl::PointXYZ> & cloud, const Eigen::Matrix4f & cam_to_base);
   void dangerousMapCallback(
     DangerousThreadInputPara * lethal_input, DangerousThreadInputPara * dangerous_input);
   void publishDangerousRegions(
@@ -239,6 +252,9 @@ private:
   std::condition_variable trash_cv_;
   std::thread trash_thread_;
   TrashThreadInputPara trash_thread_input_;
+  std::atomic<std::size_t> trash_frames_done_{0};
+  // Trash classes already reported for lacking a height range.
+  std::set<int32_t> trash_classes_without_height_;
   float trash_distance_threshold_ = 0.0F;
   float robot_angular_threshold_ = 0.0F;
   int bbox_edge_threshold_ = 0;

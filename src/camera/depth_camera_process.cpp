@@ -23,7 +23,7 @@ void DepthCamera::process(FrameContext & frame)
 
   frame.stage = "ai_method";
   aiStage(frame);
-  // Trash hand-off.
+  offerToTrashThread(frame);
   frame.stage = "detect_bbox_image";
   publishDetectionImage(frame);
   frame.stage = "objects_rgb";

@@ -1,18 +1,68 @@
+#include <chrono>
+#include <vector>
+
 #include "quorvane_object_detect/depth_camera.hpp"
+#include "quorvane_object_detect/trash_detection.hpp"
+#include "quorvane_object_detect/wait_for_message.hpp"
 
-#include <mutex>
+#define TRASH_LOG(level, ...) QLOG_AS("trashDetectionCallback", level, __VA_ARGS__)
 
-// Body of the trash thread: waits until a frame is handed in, then frees the
-// record again.  Gating, selection and the tracker update join with the trash
-// detection.
-void DepthCamera::trashDetectionCallback(TrashThreadInputPara * /*input*/)
+// The depth callback's hand-off: the frame's detections go to the trash
+// thread when it is free, else this frame's trash is left out.
+void DepthCamera::offerToTrashThread(const FrameContext & frame)
 {
-  while (true) {
-    std::unique_lock<std::mutex> lock(trash_mutex_);
-    trash_cv_.wait(lock, [this] {return !trash_thread_idle_.load() || stop_workers_.load();});
-    if (stop_workers_.load()) {
-      return;
-    }
-    trash_thread_idle_.exchange(true);
+  offerTrashFrame(
+    {trash_mutex_, trash_cv_, trash_thread_idle_, stop_workers_, trash_frames_done_,
+      trash_thread_input_}, frame.depth, frame.detection);
+}
+
+void DepthCamera::trashDetectionCallback(TrashThreadInputPara * input)
+{
+  runTrashThread(
+    {trash_mutex_, trash_cv_, trash_thread_idle_, stop_workers_, trash_frames_done_, *input},
+    [this](TrashThreadInputPara & record) {trashFrame(record);}, camera_id_);
+}
+
+// One handed-in frame: gate on the turn rate, select the boxes, place each
+// trash box in "map", then feed the tracker.
+void DepthCamera::trashFrame(TrashThreadInputPara & input)
+{
+  // While the robot turns fast the image and the poses disagree.
+  geometry_msgs::msg::Twist twist;
+  if (rclcpp::wait_for_message(twist, node_, "cmd_vel", std::chrono::milliseconds(100)) &&
+    turnsTooFast(twist.angular.z, robot_angular_threshold_))
+  {
+    TRASH_LOG(
+      spdlog::level::debug, "cam_{}, cmd_vel: {} too large, thus abandoned!", camera_id_,
+      twist.angular.z);
+    return;
   }
+  const TrashSelection selection =
+    selectTrashBoxes(input.bboxs_info, trash_class_type_, camera_id_);
+
+  // The image's own frame and time: the camera may have moved since.
+  const rclcpp::Time time(input.depth->header.stamp, RCL_ROS_TIME);
+  Eigen::Matrix4f cam_to_map;
+  if (!getTransformMatrix(kMapFrame, input.depth->header.frame_id, time, cam_to_map)) {
+    TRASH_LOG(
+      spdlog::level::debug, "cam_{}, cam_to_map_transform_matrix except, thus abandoned!",
+      camera_id_);
+    return;
+  }
+  Eigen::Matrix4f base_to_map;
+  if (!getTransformMatrix(kMapFrame, kBaseFrame, time, base_to_map)) {
+    TRASH_LOG(
+      spdlog::level::debug, "cam_{}, base_to_map_transform_matrix except, thus abandoned!",
+      camera_id_);
+    return;
+  }
+
+  std::vector<pelorin::perception::ObjectInfo> tracked;
+  bool announced = false;
+  for (const BboxInfo & box : selection.trash) {
+    placeTrash(input, box, selection.base_or_waiting, cam_to_map, tracked, announced);
+  }
+  // Also without trash: the tracker counts the frames that should have seen its tracks.
+  trash_tracker_->Update(tracked, poseOfMatrix(base_to_map));
+  trash_tracker_->Publish();
 }
