@@ -1,9 +1,11 @@
 #include <chrono>
+#include <string>
 #include <vector>
 
 #include "quorvane_object_detect/depth_camera.hpp"
 #include "quorvane_object_detect/trash_detection.hpp"
 #include "quorvane_object_detect/wait_for_message.hpp"
+#include "tf2/time.h"
 
 #define TRASH_LOG(level, ...) QLOG_AS("trashDetectionCallback", level, __VA_ARGS__)
 
@@ -40,17 +42,24 @@ void DepthCamera::trashFrame(TrashThreadInputPara & input)
   const TrashSelection selection =
     selectTrashBoxes(input.bboxs_info, trash_class_type_, camera_id_);
 
-  // The image's own frame and time: the camera may have moved since.
+  // The image's own frame and time: the camera may have moved since.  A map
+  // tf2 has never connected is not waited for: the wait holds the trash
+  // mutex, and on a stopped clock it would never end.
   const rclcpp::Time time(input.depth->header.stamp, RCL_ROS_TIME);
+  const auto reaches_map = [this](const std::string & source) {
+      return tf_buffer_->canTransform(kMapFrame, source, tf2::TimePointZero, tf2::Duration::zero());
+    };
   Eigen::Matrix4f cam_to_map;
-  if (!getTransformMatrix(kMapFrame, input.depth->header.frame_id, time, cam_to_map)) {
+  if (!reaches_map(input.depth->header.frame_id) ||
+    !getTransformMatrix(kMapFrame, input.depth->header.frame_id, time, cam_to_map))
+  {
     TRASH_LOG(
       spdlog::level::debug, "cam_{}, cam_to_map_transform_matrix except, thus abandoned!",
       camera_id_);
     return;
   }
   Eigen::Matrix4f base_to_map;
-  if (!getTransformMatrix(kMapFrame, kBaseFrame, time, base_to_map)) {
+  if (!reaches_map(kBaseFrame) || !getTransformMatrix(kMapFrame, kBaseFrame, time, base_to_map)) {
     TRASH_LOG(
       spdlog::level::debug, "cam_{}, base_to_map_transform_matrix except, thus abandoned!",
       camera_id_);
