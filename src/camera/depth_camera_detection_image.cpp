@@ -47,6 +47,7 @@ cv::Mat detectionImage(const cv::Mat & rgb, const std::vector<BboxInfo> & boxes)
     if (box.mask.size() != masks.size()) {
       continue;
     }
+    // class_id mod 20, kept an index for a negative id too.
     const std::vector<int> & colour =
       kColorPalette20[static_cast<std::size_t>(box.class_id % 20 + 20) % 20];
     masks.setTo(cv::Scalar(colour[0], colour[1], colour[2]), box.mask);

@@ -1,6 +1,8 @@
 // The detection image: label texts, where they start, and the drawing of
 // rectangles, labels and class-coloured masks over the colour image.
+#include <cstdlib>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <gtest/gtest.h>

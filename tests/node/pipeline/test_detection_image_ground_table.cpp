@@ -1,5 +1,6 @@
 // Camera 2's colour-camera person list: the floor table of the camera's own
 // image size, the foot pixel of a box and the list built from the boxes.
+#include <array>
 #include <cmath>
 #include <string>
 #include <vector>
