@@ -25,13 +25,7 @@ using Record = DepthCamera::TrashThreadInputPara;
 
 BboxInfo box(int class_id, int x1 = 10, int y1 = 10, int x2 = 20, int y2 = 20)
 {
-  BboxInfo b;
-  b.class_id = class_id;
-  b.x1 = x1;
-  b.y1 = y1;
-  b.x2 = x2;
-  b.y2 = y2;
-  return b;
+  return {x1, y1, x2, y2, cv::Mat(), {}, 0.0F, class_id};
 }
 
 // Polls `condition` for up to 10 s.

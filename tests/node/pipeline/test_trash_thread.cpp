@@ -59,8 +59,9 @@ std::string twoCupsMetaFile()
 class TrashThread : public PipelineTest
 {
 protected:
-  // Cameras 0.5 m above the floor looking straight ahead, and "map" where
-  // "odom" is: a patch's trash stands 0.5 m high, outside the region to clean.
+  // Cameras 0.5 m above the floor looking straight ahead, "odom" 2 m along
+  // the map's x axis: a patch's trash stands 0.5 m high, outside the region
+  // to clean.
   void start(
     int cameras, std::vector<std::string> trash_classes, std::vector<rclcpp::Parameter> extra = {})
   {
@@ -78,6 +79,7 @@ protected:
     geometry_msgs::msg::TransformStamped map;
     map.header.frame_id = "map";
     map.child_frame_id = "odom";
+    map.transform.translation.x = 2.0;
     map.transform.rotation.w = 1.0;
     map_ = std::make_shared<tf2_ros::StaticTransformBroadcaster>(harness_->peer());
     map_->sendTransform(map);
