@@ -16,15 +16,7 @@ namespace
 
 BboxInfo box(int class_id, float score, int x1, int y1, int x2, int y2, cv::Mat mask = {})
 {
-  BboxInfo b;
-  b.class_id = class_id;
-  b.score = score;
-  b.x1 = x1;
-  b.y1 = y1;
-  b.x2 = x2;
-  b.y2 = y2;
-  b.mask = mask;
-  return b;
+  return {x1, y1, x2, y2, mask, {}, score, class_id};
 }
 
 TEST(DetectionImage, LabelIsClassNameAndWholePercentTruncated)

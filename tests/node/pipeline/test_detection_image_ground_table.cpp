@@ -59,13 +59,7 @@ Eigen::Vector3d rayOf(const Camera & camera, int u, int v)
 
 BboxInfo box(int class_id, int x1, int y1, int x2, int y2)
 {
-  BboxInfo b;
-  b.class_id = class_id;
-  b.x1 = x1;
-  b.y1 = y1;
-  b.x2 = x2;
-  b.y2 = y2;
-  return b;
+  return {x1, y1, x2, y2, {}, {}, 0.0F, class_id};
 }
 
 TEST(GroundTable, FootPixelIsMidBottomKeptWithinTheTable)
