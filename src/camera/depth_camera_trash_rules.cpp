@@ -1,6 +1,7 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <string>
 
 #include <Eigen/Geometry>
 #include <opencv2/imgproc.hpp>

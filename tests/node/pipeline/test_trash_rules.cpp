@@ -2,6 +2,7 @@
 // does not end the thread, and the per-frame and per-box rules at their limits.
 #include <chrono>
 #include <cmath>
+#include <cstdlib>
 #include <functional>
 #include <limits>
 #include <stdexcept>
