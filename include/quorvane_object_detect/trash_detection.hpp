@@ -1,5 +1,7 @@
 #pragma once
 
+#include "quorvane_object_detect/pose_of_matrix.hpp"
+
 #include <array>
 #include <atomic>
 #include <condition_variable>
@@ -93,6 +95,3 @@ std::optional<std::array<float, 3>> measureWasteSize(
 bool nearAnnouncedTrash(
   const std::vector<pelorin::perception::ObjectInfo> & announced, const double (&position)[3],
   float distance);
-
-// The pose a transform matrix moves the origin to.
-geometry_msgs::msg::Pose poseOfMatrix(const Eigen::Matrix4f & matrix);

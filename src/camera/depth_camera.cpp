@@ -11,6 +11,7 @@
 
 #include "geometry_msgs/msg/pose.hpp"
 #include "quorvane_object_detect/camera_config.hpp"
+#include "quorvane_object_detect/pose_of_matrix.hpp"
 
 namespace
 {
@@ -104,19 +105,9 @@ void DepthCamera::startWorkers()
 
 void DepthCamera::registerWithTracker()
 {
-  geometry_msgs::msg::Pose pose;
-  pose.position.x = cam_to_base_matrix_(0, 3);
-  pose.position.y = cam_to_base_matrix_(1, 3);
-  pose.position.z = cam_to_base_matrix_(2, 3);
-  const Eigen::Matrix3f rotation = cam_to_base_matrix_.block<3, 3>(0, 0);
-  const Eigen::Quaternionf orientation(rotation);
-  pose.orientation.x = orientation.x();
-  pose.orientation.y = orientation.y();
-  pose.orientation.z = orientation.z();
-  pose.orientation.w = orientation.w();
   // The tracker takes {fx, cx, fy, cy}.
   if (!trash_tracker_->AddCamera(
-      pose, image_width_, image_height_,
+      poseOfMatrix(cam_to_base_matrix_), image_width_, image_height_,
       {intrinsics_[0], intrinsics_[2], intrinsics_[1], intrinsics_[3]}))
   {
     // Nothing was registered: without this line the camera would go untracked silently.

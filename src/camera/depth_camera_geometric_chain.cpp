@@ -3,12 +3,12 @@
 #include <Eigen/Geometry>
 #include <pcl/common/transforms.h>
 
-#include "geometry_msgs/msg/pose.hpp"
 #include "pelorin/perception/time_conversions.hpp"
 #include "quorvane_object_detect/cloud_message.hpp"
 #include "quorvane_object_detect/depth_camera.hpp"
 #include "quorvane_object_detect/depth_image.hpp"
 #include "quorvane_object_detect/fov_outline.hpp"
+#include "quorvane_object_detect/pose_of_matrix.hpp"
 
 #define PROCESS_LOG(level, ...) QLOG_AS("process", level, __VA_ARGS__)
 
@@ -145,14 +145,6 @@ void DepthCamera::dynamicDetectorStage(const FrameContext & frame)
   if (!getTransformMatrix("odom", kBaseFrame, depth_time, base_to_odom)) {
     return;
   }
-  geometry_msgs::msg::Pose pose;
-  pose.position.x = base_to_odom(0, 3);
-  pose.position.y = base_to_odom(1, 3);
-  pose.position.z = base_to_odom(2, 3);
-  const Eigen::Quaternionf rotation(Eigen::Matrix3f(base_to_odom.block<3, 3>(0, 0)));
-  pose.orientation.x = rotation.x();
-  pose.orientation.y = rotation.y();
-  pose.orientation.z = rotation.z();
-  pose.orientation.w = rotation.w();
-  dynamic_cloud_detector_->Update(obstacle_cloud_, depthInMetres(frame.depth), pose);
+  dynamic_cloud_detector_->Update(
+    obstacle_cloud_, depthInMetres(frame.depth), poseOfMatrix(base_to_odom));
 }
