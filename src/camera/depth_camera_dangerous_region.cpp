@@ -9,6 +9,7 @@
 #include "quorvane_object_detect/colored_cloud.hpp"
 #include "quorvane_object_detect/dangerous_region.hpp"
 #include "quorvane_object_detect/depth_camera.hpp"
+#include "tf2/time.h"
 
 namespace
 {
@@ -78,8 +79,13 @@ bool DepthCamera::basePointCloudToOdomFusion(
   const PointCloud::Ptr & base_cloud, PointCloud::Ptr & odom_cloud, Eigen::Matrix4f & base_to_odom,
   double stamp)
 {
+  // An "odom_fusion" tf2 has never connected is not waited for: the depth
+  // callback would stand still for the lookup's timeout, on a stopped clock for ever.
   const rclcpp::Time time(static_cast<int64_t>(stamp * 1e9), RCL_SYSTEM_TIME);
-  if (!getTransformMatrix(kOdomFusionFrame, kBaseFrame, time, base_to_odom)) {
+  if (!tf_buffer_->canTransform(
+      kOdomFusionFrame, kBaseFrame, tf2::TimePointZero, tf2::Duration::zero()) ||
+    !getTransformMatrix(kOdomFusionFrame, kBaseFrame, time, base_to_odom))
+  {
     QLOG_ERROR("Failed to lookup transform from {} to {}", kBaseFrame, kOdomFusionFrame);
     return false;
   }
