@@ -45,7 +45,9 @@ RunningNode::RunningNode(const FrameInput & input, bool debug)
   depth_ = peer->create_publisher<sensor_msgs::msg::Image>(topics.depth, rclcpp::QoS(1));
   colour_ = peer->create_publisher<sensor_msgs::msg::Image>(topics.colour, rclcpp::QoS(1));
   odom_ = std::make_unique<tf2_ros::StaticTransformBroadcaster>(peer);
-  odom_->sendTransform(scene::robotTransform(scene::RobotPath(), 0.0, kStamp));
+  auto frames = scene::fixedTransforms(scene::FrameTree(), kStamp);
+  frames.push_back(scene::robotTransform(scene::RobotPath(), 0.0, kStamp));
+  odom_->sendTransform(frames);
   harness_->start({node_test::feedOf(input.camera)});
   harness_->spin();
   harness_->setSimTime(kStamp);

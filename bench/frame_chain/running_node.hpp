@@ -10,7 +10,8 @@
 
 // The real node in-process on the stand-in, as the node tests start it: Base
 // with one camera mounted and calibrated like the input's, simulated time,
-// the robot standing at the odom origin, the model meta file without a model.
+// the robot standing at the origin of odom, odom_fusion and map, the model
+// meta file without a model.
 namespace frame_chain
 {
 

@@ -9,8 +9,7 @@
 
 #define PROCESS_LOG(level, ...) QLOG_AS("process", level, __VA_ARGS__)
 
-// The stages of one frame, in their order.  Stages that are not built yet
-// keep their place as comments.
+// The stages of one frame, in their order.
 void DepthCamera::process(FrameContext & frame)
 {
   frame.stage = "ground_fit_rebuild";
@@ -30,7 +29,7 @@ void DepthCamera::process(FrameContext & frame)
   publishRgbObjects(frame);
   frame.stage = "box_split";
   splitBoxes(frame);
-  // Escalator dangerous region.
+  cloud_motion_compensation(frame);
 
   if (!geometricChain(frame)) {
     return;

@@ -1,6 +1,8 @@
 #include "node_harness.hpp"
 
+#include <algorithm>
 #include <cstdlib>
+#include <iterator>
 #include <regex>
 #include <sstream>
 #include <utility>
@@ -261,6 +263,17 @@ std::vector<std::string> logTexts(const std::string & output)
     }
   }
   return texts;
+}
+
+std::vector<std::string> errorLines(const std::vector<std::string> & texts)
+{
+  std::vector<std::string> errors;
+  std::copy_if(
+    texts.begin(), texts.end(), std::back_inserter(errors), [](const std::string & text) {
+      return text.rfind("ERROR ", 0) == 0 &&
+      text != "ERROR Failed to transform from base cloud to odom_fusion cloud";
+    });
+  return errors;
 }
 
 }  // namespace node_test

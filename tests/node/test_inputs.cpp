@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include "geometry_msgs/msg/transform_stamped.hpp"
 #include "node_harness.hpp"
 #include "quorvane_protocol/msg/task_center_fsm_status.hpp"
 
@@ -30,6 +31,13 @@ protected:
       "/camera_01/color/image_raw", rclcpp::QoS(1));
     depth_pub_ = harness_->peer()->create_publisher<sensor_msgs::msg::Image>(
       "/camera_01/depth/image_raw", rclcpp::QoS(1));
+    // Frames reach the escalator stage, which looks up "odom_fusion".
+    geometry_msgs::msg::TransformStamped fusion;
+    fusion.header.frame_id = "odom_fusion";
+    fusion.child_frame_id = "base_footprint";
+    fusion.transform.rotation.w = 1.0;
+    fusion_ = std::make_shared<tf2_ros::StaticTransformBroadcaster>(harness_->peer());
+    fusion_->sendTransform(fusion);
     harness_->start(defaultFeeds(1));
     harness_->spin();
     camera_ = harness_->node()->depthCameras().at(0);
@@ -65,6 +73,7 @@ protected:
   std::shared_ptr<DepthCamera> camera_;
   rclcpp::Publisher<sensor_msgs::msg::Image>::SharedPtr rgb_pub_;
   rclcpp::Publisher<sensor_msgs::msg::Image>::SharedPtr depth_pub_;
+  std::shared_ptr<tf2_ros::StaticTransformBroadcaster> fusion_;
 };
 
 TEST_F(CameraInputs, AgeAndEmptinessReportsAreThrottledPerSite)
@@ -101,10 +110,7 @@ TEST_F(CameraInputs, AgeAndEmptinessReportsAreThrottledPerSite)
     (std::vector<int>{kSensorTime, kSensorTime, kSensorTime, kSensorData}));
   harness_.reset();
   const auto texts = logTexts(testing::internal::GetCapturedStdout());
-  std::vector<std::string> errors;
-  std::copy_if(
-    texts.begin(), texts.end(), std::back_inserter(errors),
-    [](const std::string & text) {return text.rfind("ERROR ", 0) == 0;});
+  const std::vector<std::string> errors = errorLines(texts);
   ASSERT_EQ(errors.size(), 10U) << ::testing::PrintToString(errors);
   EXPECT_EQ(errors[0], "ERROR camera1 rgb time error, current_time is 1000 but msg_time is 999.4");
   EXPECT_EQ(errors[1], "ERROR ErrorCode:100700003 in camera1");

@@ -26,12 +26,20 @@ void PipelineTest::startNode(
     publishers_.push_back(publisher(camera + "/depth/image_raw"));
   }
   if (!robot_on_tf) {
-    geometry_msgs::msg::TransformStamped odom;
-    odom.header.frame_id = "odom";
-    odom.child_frame_id = "base_footprint";
-    odom.transform.rotation.w = 1.0;
+    // odom_fusion -> odom -> base_footprint at the origin; "map" is left to
+    // the tests that need it.
+    std::vector<geometry_msgs::msg::TransformStamped> chain;
+    for (const auto & link : {std::pair<const char *, const char *>{"odom_fusion", "odom"},
+        {"odom", "base_footprint"}})
+    {
+      geometry_msgs::msg::TransformStamped transform;
+      transform.header.frame_id = link.first;
+      transform.child_frame_id = link.second;
+      transform.transform.rotation.w = 1.0;
+      chain.push_back(transform);
+    }
     odom_ = std::make_shared<tf2_ros::StaticTransformBroadcaster>(harness_->peer());
-    odom_->sendTransform(odom);
+    odom_->sendTransform(chain);
   }
   harness_->start(feeds);
   harness_->spin();

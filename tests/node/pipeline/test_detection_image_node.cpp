@@ -37,7 +37,7 @@ TEST_F(DetectionImageNode, ColourFramesAreDrawnAndOnlyCameraTwoListsObjects)
   const bool delivered = image1.reaches(1) && image2.reaches(1) && objects.reaches(2);
   const auto texts = stopCapture();
   ASSERT_TRUE(delivered);
-  EXPECT_TRUE(linesStarting(texts, "ERROR").empty()) << ::testing::PrintToString(texts);
+  EXPECT_TRUE(errorLines(texts).empty()) << ::testing::PrintToString(texts);
 
   for (const auto * images : {&image1, &image2}) {
     ASSERT_EQ(images->count(), 1U) << "only the frame with a colour image is drawn";

@@ -167,7 +167,7 @@ TEST_F(PipelineTest, BadImagesCostTheirFrameOnly)
   EXPECT_NEAR(stampOf(base.messages()[0]->header.stamp), 1000.1, 1e-6);
   EXPECT_EQ(linesStarting(texts, "WARN cam_1 colour image dropped").size(), 1U);
   EXPECT_EQ(linesStarting(texts, "DEBUG cam_1 abandon or close run ai").size(), 1U);
-  EXPECT_EQ(linesStarting(texts, "ERROR").size(), 1U) << ::testing::PrintToString(texts);
+  EXPECT_EQ(errorLines(texts).size(), 1U) << ::testing::PrintToString(texts);
 }
 
 }  // namespace

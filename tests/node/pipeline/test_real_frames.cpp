@@ -66,8 +66,7 @@ TEST_F(PipelineTest, RecordedFramesRunWithoutErrors)
     const auto texts = stopCapture();
     harness_.reset();
     ASSERT_TRUE(delivered);
-    EXPECT_TRUE(linesStarting(texts, "ERROR").empty())
-      << ::testing::PrintToString(linesStarting(texts, "ERROR"));
+    EXPECT_TRUE(errorLines(texts).empty()) << ::testing::PrintToString(errorLines(texts));
 
     // Points near the calibrated floor are ground.
     int floor = 0;

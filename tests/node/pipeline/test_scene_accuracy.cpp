@@ -73,8 +73,7 @@ TEST_P(SceneAccuracy, FloorIsGroundObjectsAreObstaclesOneClusterEach)
     obstacle.reaches(kFrames);
   const auto texts = stopCapture();
   ASSERT_TRUE(delivered);
-  EXPECT_TRUE(linesStarting(texts, "ERROR").empty()) << ::testing::PrintToString(
-    linesStarting(texts, "ERROR"));
+  EXPECT_TRUE(errorLines(texts).empty()) << ::testing::PrintToString(errorLines(texts));
 
   for (int k = 0; k < kFrames; ++k) {
     const double t = 0.1 * k;

@@ -65,8 +65,7 @@ TEST_F(TrashScene, FloorTrashGetsOneConfirmedTrackEachAtItsMapPosition)
   }
   ASSERT_TRUE(wastes.reaches(kFrames));
   const auto texts = stopCapture();
-  EXPECT_TRUE(linesStarting(texts, "ERROR").empty()) << ::testing::PrintToString(
-    linesStarting(texts, "ERROR"));
+  EXPECT_TRUE(errorLines(texts).empty()) << ::testing::PrintToString(errorLines(texts));
 
   const auto & last = *wastes.messages().back();
   ASSERT_EQ(last.wastes.size(), 2U);

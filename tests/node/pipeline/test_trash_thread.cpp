@@ -59,9 +59,9 @@ std::string twoCupsMetaFile()
 class TrashThread : public PipelineTest
 {
 protected:
-  // Cameras 0.5 m above the floor looking straight ahead, "odom" 2 m along
-  // the map's x axis: a patch's trash stands 0.5 m high, outside the region
-  // to clean.
+  // Cameras 0.5 m above the floor looking straight ahead, "odom_fusion" 2 m
+  // along the map's x axis: a patch's trash stands 0.5 m high, outside the
+  // region to clean.
   void start(
     int cameras, std::vector<std::string> trash_classes, std::vector<rclcpp::Parameter> extra = {})
   {
@@ -78,7 +78,7 @@ protected:
     startNode(parameters, 1000.0, feeds);
     geometry_msgs::msg::TransformStamped map;
     map.header.frame_id = "map";
-    map.child_frame_id = "odom";
+    map.child_frame_id = "odom_fusion";
     map.transform.translation.x = 2.0;
     map.transform.rotation.w = 1.0;
     map_ = std::make_shared<tf2_ros::StaticTransformBroadcaster>(harness_->peer());
@@ -180,8 +180,7 @@ TEST_F(TrashThread, GateOnTheTurnRateThenSelection)
       });
     EXPECT_EQ(linesStarting(texts, line).size(), static_cast<std::size_t>(frames)) << line;
   }
-  EXPECT_TRUE(linesStarting(texts, "ERROR").empty()) << ::testing::PrintToString(
-    linesStarting(texts, "ERROR"));
+  EXPECT_TRUE(errorLines(texts).empty()) << ::testing::PrintToString(errorLines(texts));
 }
 
 TEST_F(TrashThread, PaperCupOutsideTheRegionIsAnnouncedOnceByCameraOne)
