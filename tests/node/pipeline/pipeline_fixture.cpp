@@ -114,9 +114,9 @@ double stampOf(const builtin_interfaces::msg::Time & stamp)
   return stamp.sec + stamp.nanosec * 1e-9;
 }
 
-CameraFeed feedOf(const scene::Camera & camera)
+CameraFeed feedOf(const scene::Camera & camera, int number)
 {
-  CameraFeed feed = defaultFeeds(1)[0];
+  CameraFeed feed = defaultFeeds(number).back();
   feed.frame_id = camera.frame_id;
   const Eigen::Vector3f origin = camera.base_from_optical.translation();
   feed.tx = origin.x();
@@ -134,20 +134,21 @@ CameraFeed feedOf(const scene::Camera & camera)
   return feed;
 }
 
-std::vector<rclcpp::Parameter> groundParameters(const scene::Camera & camera)
+std::vector<rclcpp::Parameter> groundParameters(const scene::Camera & camera, int number)
 {
   const auto p = ground_test::groundParamsFor(camera);
+  const std::string cam = "cam" + std::to_string(number);
   return {
-    {"cam1.segmentation_angular_resolution", p.segmentation_angular_resolution},
-    {"cam1.point_cloud_max_range", p.point_cloud_max_range},
-    {"cam1.point_cloud_min_range", p.point_cloud_min_range},
-    {"cam1_.segmentation_bin_len", p.segmentation_bin_len},
-    {"cam1.cam_height", p.cam_height},
-    {"cam1.max_lsq_residual", p.max_lsq_residual},
-    {"cam1.max_dist_point_groundline", p.max_dist_point_groundline},
-    {"cam1.long_threshold", p.long_threshold},
-    {"cam1.max_height_diff_for_front", p.max_height_diff_for_front},
-    {"cam1.diluting_threshold", p.diluting_threshold}};
+    {cam + ".segmentation_angular_resolution", p.segmentation_angular_resolution},
+    {cam + ".point_cloud_max_range", p.point_cloud_max_range},
+    {cam + ".point_cloud_min_range", p.point_cloud_min_range},
+    {cam + "_.segmentation_bin_len", p.segmentation_bin_len},
+    {cam + ".cam_height", p.cam_height},
+    {cam + ".max_lsq_residual", p.max_lsq_residual},
+    {cam + ".max_dist_point_groundline", p.max_dist_point_groundline},
+    {cam + ".long_threshold", p.long_threshold},
+    {cam + ".max_height_diff_for_front", p.max_height_diff_for_front},
+    {cam + ".diluting_threshold", p.diluting_threshold}};
 }
 
 }  // namespace node_test

@@ -95,12 +95,12 @@ std::vector<std::string> linesStarting(
 
 double stampOf(const builtin_interfaces::msg::Time & stamp);
 
-// The feed of camera 1 (640 x 400 unless `width`, `height` and intrinsics are
-// changed) mounted as `camera` is.
-CameraFeed feedOf(const scene::Camera & camera);
+// The feed of camera `number` (its default topics) with the intrinsics,
+// image size and mount of `camera`.
+CameraFeed feedOf(const scene::Camera & camera, int number = 1);
 
-// Camera 1's ground-removal keys, as an integrator sets them for its mount.
-std::vector<rclcpp::Parameter> groundParameters(const scene::Camera & camera);
+// Camera `number`'s ground-removal keys, as an integrator sets them for its mount.
+std::vector<rclcpp::Parameter> groundParameters(const scene::Camera & camera, int number = 1);
 
 template<typename Point>
 pcl::PointCloud<Point> fromMessage(const sensor_msgs::msg::PointCloud2 & message)

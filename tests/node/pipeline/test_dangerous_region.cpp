@@ -243,37 +243,47 @@ float outsidePatch(const scene::FloorPatch & patch, const Eigen::Vector3f & p)
   return out.norm();
 }
 
-// The robot drives towards an entrance and turns away from it; frames with
-// the entrance in view carry the earlier points into the new base frame.
+// Camera 2 sees an entrance ahead on the left while the robot drives 1 m,
+// then the robot turns 90 degrees left in place and the entrance slides out
+// of the right edge of the view: frames with the entrance in view carry the
+// earlier points into the new base frame.
 TEST_F(DangerousRegionScene, RegionsStayOnTheEntranceWhileTheRobotMoves)
 {
   constexpr float kTolerance = 0.03F;
   constexpr float kLeaf = 0.025F;
-  constexpr int kFrames = 16;
+  constexpr int kFrames = 21;
+  constexpr double kStep = 0.1;
   scene::Scene s;
   const scene::FloorPatch entrance =
-    scene::escalatorEntrance(1, {1.25F, -0.05F}, 0.2F, scene::kBlue, 0.6F);
+    scene::escalatorEntrance(1, {1.6F, 0.6F}, 0.2F, scene::kBlue, 0.6F);
   s.room.patches = {entrance};
   scene::Camera lens = ground_test::groundCamera();
   lens.intrinsics = {640, 400, 600.0F, 610.0F, 320.0F, 240.0F};
   s.cameras = {lens};
-  s.robot = scene::RobotPath::through({{1000.0, {0.0F, 0.0F, 0.0F}}, {1001.5, {0.3F, 0.05F, 0.5F}}});
+  s.robot = scene::RobotPath::through(
+    {{1000.0, {0.0F, 0.0F, 0.0F}}, {1001.0, {1.0F, 0.0F, 0.0F}},
+      {1002.0, {1.0F, 0.0F, static_cast<float>(M_PI / 2)}}});
 
-  auto parameters = groundParameters(lens);
+  // Camera 1 closed: the region is camera 2's own.
+  auto parameters = groundParameters(lens, 2);
   parameters.emplace_back("model_meta_file", modelMeta());
-  startNode(parameters, 1000.0, {feedOf(lens)}, true);
-  scene::ScenePublisher feed(harness_->peer(), s, {scene::defaultTopics(1)});
-  Recorder<SemanticPointCloud> regions(harness_->peer(), "/cam1_dangerous_region_sem_cloud");
-  Recorder<Cloud> history(harness_->peer(), "/cam1_dangerous_region_odom_cloud");
-  Recorder<Cloud> seen(harness_->peer(), "/cam1_dangerous_ori_region_cloud");
+  parameters.emplace_back("close_cam1", true);
+  startNode(parameters, 1000.0, {defaultFeeds(1)[0], feedOf(lens, 2)}, true);
+  scene::ScenePublisher feed(harness_->peer(), s, {scene::defaultTopics(2)});
+  Recorder<SemanticPointCloud> regions(harness_->peer(), "/cam2_dangerous_region_sem_cloud");
+  Recorder<Cloud> history(harness_->peer(), "/cam2_dangerous_region_odom_cloud");
+  Recorder<Cloud> seen(harness_->peer(), "/cam2_dangerous_ori_region_cloud");
   for (int k = 0; k < kFrames; ++k) {
-    const auto before = camera()->framesDone();
-    feed.publishFrame(1000.0 + 0.1 * k);
-    ASSERT_TRUE(waitFor([&] {return camera()->framesDone() != before;}, kFrameLimit));
+    const auto before = camera(2)->framesDone();
+    feed.publishFrame(1000.0 + kStep * k);
+    ASSERT_TRUE(waitFor([&] {return camera(2)->framesDone() != before;}, kFrameLimit));
   }
   ASSERT_TRUE(history.reaches(kFrames) && seen.reaches(kFrames));
   const auto texts = stopCapture();
-  ASSERT_GE(regions.count(), 1U);
+  // The last region comes after 1 m and 90 degrees of motion.
+  ASSERT_TRUE(regions.reaches(1));
+  EXPECT_NEAR(
+    stampOf(regions.messages().back()->header.stamp), 1000.0 + kStep * (kFrames - 1), 1e-6);
 
   for (const auto & message : regions.messages()) {
     const double t = stampOf(message->header.stamp);
