@@ -15,6 +15,18 @@ namespace
 {
 
 constexpr int kPairingStepMs = 10;
+// Report-site key of error_report_time_ (the input checks hold the others).
+constexpr int kKeyImageSizes = 851;
+
+// Empty images have had their own report.
+bool colourSizeDiffers(const sensor_msgs::msg::Image * rgb, const sensor_msgs::msg::Image & depth)
+{
+  const auto empty = [](const sensor_msgs::msg::Image & image) {
+      return image.width == 0 || image.height == 0;
+    };
+  return rgb && !empty(*rgb) && !empty(depth) &&
+         (rgb->width != depth.width || rgb->height != depth.height);
+}
 
 }  // namespace
 
@@ -70,6 +82,16 @@ void DepthCamera::pairAndProcess(FrameContext & frame)
   const double now = TimeToDouble(node_->now());
   searchRgb(frame);
   frame.times.search_end = StageTimes::now();
+  // The masks are read pixel for pixel over the depth image: a colour image
+  // of another size puts them in the wrong places.
+  if (colourSizeDiffers(matched_rgb_msg_.get(), *frame.depth) &&
+    claimReport(kKeyImageSizes, now))
+  {
+    QLOG_AS(
+      "callback", spdlog::level::warn,
+      "cam_{0:d} colour image {1:d}x{2:d} is not the depth image's size {3:d}x{4:d}", camera_id_,
+      matched_rgb_msg_->width, matched_rgb_msg_->height, frame.depth->width, frame.depth->height);
+  }
 
   if (data_flow_trace_) {
     depth_latency_count_ += 1;

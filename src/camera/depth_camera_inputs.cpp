@@ -1,33 +1,73 @@
 #include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <cstdint>
 #include <exception>
 #include <functional>
 #include <mutex>
+#include <string>
 
 #include <opencv2/core.hpp>
 
 #include "cv_bridge/cv_bridge.h"
 #include "pelorin/perception/time_conversions.hpp"
 #include "quorvane_object_detect/depth_camera.hpp"
+#include "sensor_msgs/image_encodings.hpp"
 
 namespace
 {
 
 // Report-site keys of error_report_time_.
 constexpr int kKeyImageAge = 762;  // + kind: 762 colour, 763 depth
+constexpr int kKeyEmptyRgb = 774;
 constexpr int kKeyEmptyDepth = 775;
+constexpr int kKeyRgbUnreadable = 779;
 constexpr int kKeyDepthUnreadable = 780;
 constexpr int kKeyDepthChannels = 781;
+constexpr int kKeyDepthFrameId = 782;
 constexpr int kKeyRgbRate = 797;
 constexpr int kKeyRgbStale = 809;
 constexpr int kKeyDepthRate = 825;
 constexpr int kKeyDepthStale = 836;
 
 constexpr double kMaxImageAge = 0.5;  // s
+// Stamps a little ahead come from clocks a little apart; far ahead, the
+// driver runs on another clock, and every transform at its stamps would be
+// waited for.
+constexpr double kMaxImageLead = 10.0;  // s
 constexpr double kMinStreamRate = 5.0;  // Hz
 constexpr double kMaxStreamSilence = 1.0;  // s
 constexpr double kReportInterval = 60.0;  // s
+
+// Why the pixels the message claims are not all in its data, or empty.
+// cv_bridge multiplies height by step in 32 bits, so a 65536 x 65536 claim
+// over no data passes its check and is read far out of bounds.  Unknown
+// encodings are left to cv_bridge, which refuses them before reading.
+std::string layoutError(const sensor_msgs::msg::Image & image)
+{
+  namespace enc = sensor_msgs::image_encodings;
+  uint64_t pixel_bytes = 0;
+  try {
+    pixel_bytes = static_cast<uint64_t>(enc::bitDepth(image.encoding) / 8) *
+      static_cast<uint64_t>(enc::numChannels(image.encoding));
+  } catch (const std::exception &) {
+    return "";
+  }
+  const uint64_t row = uint64_t{image.width} * pixel_bytes;
+  const std::string what =
+    std::to_string(image.width) + "x" + std::to_string(image.height) + " " + image.encoding;
+  if (image.step < row) {
+    return what + ": step " + std::to_string(image.step) + " is shorter than a row of " +
+           std::to_string(row) + " bytes";
+  }
+  const uint64_t claimed = uint64_t{image.height} * image.step;
+  if (claimed != image.data.size()) {
+    return what + ": " + std::to_string(image.height) + " rows of " + std::to_string(image.step) +
+           " bytes are " + std::to_string(claimed) + " bytes, the message holds " +
+           std::to_string(image.data.size());
+  }
+  return "";
+}
 
 }  // namespace
 
@@ -65,7 +105,9 @@ void DepthCamera::rgbCallback(const sensor_msgs::msg::Image::ConstSharedPtr & ms
     QLOG_DEBUG("current now is hibernate");
     return;
   }
-  checkData(msg, 0);
+  if (!checkData(msg, 0)) {
+    return;
+  }
 
   std::lock_guard<std::mutex> lock(rgb_mutex_);
   rgb_queue_.push_back(msg);
@@ -99,7 +141,15 @@ bool DepthCamera::checkData(const sensor_msgs::msg::Image::ConstSharedPtr & msg,
   const double now = TimeToDouble(node_->now());
   const double stamp = TimeToDouble(msg->header);
   const char * name = kind == 0 ? "rgb" : "depth";
-  if (now - stamp > kMaxImageAge) {
+  // Pixels outside the message are never read, whatever else is wrong.
+  const std::string layout = layoutError(*msg);
+  if (!layout.empty()) {
+    if (claimReport(kind == 0 ? kKeyRgbUnreadable : kKeyDepthUnreadable, now)) {
+      QLOG_ERROR("camera{} {} image unreadable: {}", camera_id_, name, layout);
+    }
+    return false;
+  }
+  if (now - stamp > kMaxImageAge || stamp - now > kMaxImageLead) {
     if (claimReport(kKeyImageAge + kind, now)) {
       QLOG_ERROR(
         "camera{} {} time error, current_time is {} but msg_time is {}", camera_id_, name, now,
@@ -108,7 +158,17 @@ bool DepthCamera::checkData(const sensor_msgs::msg::Image::ConstSharedPtr & msg,
     }
     return true;
   }
+  if (kind == 1 && msg->header.frame_id.empty() && claimReport(kKeyDepthFrameId, now)) {
+    // The frame still runs on the calibrated pose; only its trash needs the frame.
+    QLOG_ERROR("camera{} depth image has no frame_id, its trash cannot be placed", camera_id_);
+  }
   if (kind != 1) {
+    if (msg->width == 0 || msg->height == 0) {
+      if (claimReport(kKeyEmptyRgb, now)) {
+        QLOG_ERROR("camera{} {} is empty", camera_id_, name);
+        sendErrorCode(kErrSensorData);
+      }
+    }
     return true;
   }
   // A frame cv_bridge cannot read, or that is not one channel, says nothing
@@ -161,7 +221,8 @@ void DepthCamera::checkQueue(
   const double newest = TimeToDouble(queue.back()->header);
   const double span = newest - TimeToDouble(queue.front()->header);
   const double rate = static_cast<double>(queue.size()) / span;
-  if (rate < kMinStreamRate && claimReport(rate_key, now)) {
+  // Stamps out of order (a restarted clock, a stamp from the future) give no rate.
+  if (span > 0.0 && rate < kMinStreamRate && claimReport(rate_key, now)) {
     QLOG_ERROR("camera{} {} sensor frequency is too low {}", camera_id_, kind, rate);
     sendErrorCode(kErrSensorData);
   }
@@ -177,7 +238,11 @@ bool DepthCamera::claimReport(int key, double now)
 {
   std::lock_guard<std::mutex> lock(error_report_mutex_);
   const auto last = error_report_time_.find(key);
-  if (last != error_report_time_.end() && !(now - last->second > kReportInterval)) {
+  // A clock that went back (a restarted simulation) must not silence a site
+  // until it passes the old time again.
+  if (last != error_report_time_.end() && now >= last->second &&
+    !(now - last->second > kReportInterval))
+  {
     return false;
   }
   error_report_time_[key] = now;

@@ -1,0 +1,337 @@
+// Bad input through the running node: each case must cost at most its own
+// frame, say what is wrong, and leave the next good frame handled as usual.
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <functional>
+#include <limits>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "geometry_msgs/msg/twist.hpp"
+#include "pelorin/perception/time_conversions.hpp"
+#include "pipeline/pipeline_fixture.hpp"
+#include "quorvane_protocol/msg/detected_wastes.hpp"
+#include "quorvane_protocol/msg/semantic_point_cloud.hpp"
+#include "quorvane_protocol/msg/task_center_fsm_status.hpp"
+#include "tf2_msgs/msg/tf_message.hpp"
+
+namespace node_test
+{
+namespace
+{
+
+using quorvane_protocol::msg::DetectedWastes;
+using quorvane_protocol::msg::SemanticPointCloud;
+using sensor_msgs::msg::Image;
+
+const std::string kConfig = std::string(QUORVANE_BINARY_DIR) + "/config/";
+constexpr double kStart = 1000.0;
+constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
+
+// Camera 1 0.5 m up looking ahead, the colour-patch model taking yellow for
+// a paper cup, and "map" on tf2: a good frame runs every stage, the trash
+// thread and the tracker included.
+class BadFrames : public PipelineTest
+{
+protected:
+  void SetUp() override
+  {
+    auto feeds = defaultFeeds(1);
+    feeds[0].tx = 0.1;
+    feeds[0].rotation = {-0.5, 0.5, -0.5, 0.5};
+    // Queues longer than the test's images: the rate reports of full queues stay out.
+    startNode({
+        rclcpp::Parameter("model_meta_file", kConfig + "colour_patch_seg_meta.yaml"),
+        rclcpp::Parameter(
+          "trash_detection.trash_class_type", std::vector<std::string>{"PAPER_CUP"}),
+        rclcpp::Parameter("rgb_buffer_size", 100)}, kStart, feeds);
+    stopCapture();
+    const auto peer = harness_->peer();
+    map_ = std::make_shared<tf2_ros::StaticTransformBroadcaster>(peer);
+    map_->sendTransform(transform("map", "odom_fusion", 0.0, 0.0, 0.0, 1.0));
+    tf_ = peer->create_publisher<tf2_msgs::msg::TFMessage>("/tf", rclcpp::QoS(100));
+    rgb_ = peer->create_publisher<Image>("/camera_01/color/image_raw", rclcpp::QoS(1));
+    cmd_vel_ = peer->create_publisher<geometry_msgs::msg::Twist>("/cmd_vel", 1);
+    fsm_ = peer->create_publisher<quorvane_protocol::msg::TaskCenterFsmStatus>("/fsm_status", 1);
+    statics_ = std::make_unique<Recorder<SemanticPointCloud>>(peer, "/cam1_static_obstacle_cloud");
+    drawn_ = std::make_unique<Recorder<Image>>(peer, "/cam1_detect_bbox_image");
+    wastes_ = std::make_unique<Recorder<DetectedWastes>>(peer, "/detected_wastes");
+  }
+
+  static geometry_msgs::msg::TransformStamped transform(
+    const std::string & parent, const std::string & child, double x, double y, double z, double w)
+  {
+    geometry_msgs::msg::TransformStamped t;
+    t.header.frame_id = parent;
+    t.child_frame_id = child;
+    t.transform.rotation.x = x;
+    t.transform.rotation.y = y;
+    t.transform.rotation.z = z;
+    t.transform.rotation.w = w;
+    return t;
+  }
+
+  // Grey with a yellow 60 x 60 patch: a paper cup to the model.
+  static Image colour(double stamp, int width = 640, int height = 400)
+  {
+    auto image = makeImage("rgb8", width, height, stamp, 110);
+    for (int row = 210; row < 270 && row < height; ++row) {
+      for (int column = 290; column < 350 && column < width; ++column) {
+        uint8_t * pixel = &image.data[row * image.step + column * 3];
+        pixel[0] = 255;
+        pixel[1] = 255;
+        pixel[2] = 0;
+      }
+    }
+    return image;
+  }
+
+  // Depth rising from 1 m at the top row by 2 mm a row: floor-like to the camera.
+  static Image ramp(double stamp, int width = 640, int height = 400)
+  {
+    auto image = wall(stamp, 0.0, width, height);
+    for (int row = 0; row < height; ++row) {
+      const auto millimetres = static_cast<uint16_t>(1000 + 2 * row);
+      for (int column = 0; column < width; ++column) {
+        std::memcpy(&image.data[row * image.step + 2 * column], &millimetres, 2);
+      }
+    }
+    return image;
+  }
+
+  // Moves the clock on by a minute, past every report site's throttle.
+  double nextMinute()
+  {
+    now_ += 61.0;
+    harness_->setSimTime(now_);
+    return now_;
+  }
+
+  // A colour and a depth image of the same stamp; the depth callback is done
+  // on return.  With `angular_z` that turn rate answers the trash thread.
+  void frame(const Image & rgb, const Image & depth, const double * angular_z = nullptr)
+  {
+    publishRgb(rgb);
+    std::thread driver([&] {
+        if (angular_z &&
+        waitFor([&] {return harness_->peer()->count_subscribers("/cmd_vel") > 0;}, kFrameLimit))
+        {
+          geometry_msgs::msg::Twist twist;
+          twist.angular.z = *angular_z;
+          cmd_vel_->publish(twist);
+        }
+      });
+    this->depth(depth);
+    driver.join();
+  }
+
+  // A good frame half a second after the case: true when it went through
+  // every stage and the trash thread.
+  ::testing::AssertionResult goodFrameHandled()
+  {
+    now_ += 0.5;
+    harness_->setSimTime(now_);
+    const auto statics = statics_->count();
+    const auto drawn = drawn_->count();
+    const auto wastes = wastes_->count();
+    const auto trash = camera()->trashFramesDone();
+    frame(colour(now_), ramp(now_));
+    if (!statics_->reaches(statics + 1) || !drawn_->reaches(drawn + 1)) {
+      return ::testing::AssertionFailure() << "no static cloud or detection image";
+    }
+    const double stamp = stampOf(statics_->messages().back()->header.stamp);
+    if (std::fabs(stamp - now_) > 1e-6) {
+      return ::testing::AssertionFailure() << "static cloud of " << stamp << ", not " << now_;
+    }
+    if (!waitFor([&] {return camera()->trashFramesDone() > trash;}, kFrameLimit) ||
+      !wastes_->reaches(wastes + 1))
+    {
+      return ::testing::AssertionFailure() << "the trash thread did not feed the tracker";
+    }
+    return ::testing::AssertionSuccess();
+  }
+
+  double now_ = kStart;
+  rclcpp::Publisher<tf2_msgs::msg::TFMessage>::SharedPtr tf_;
+  rclcpp::Publisher<Image>::SharedPtr rgb_;
+  rclcpp::Publisher<geometry_msgs::msg::Twist>::SharedPtr cmd_vel_;
+  rclcpp::Publisher<quorvane_protocol::msg::TaskCenterFsmStatus>::SharedPtr fsm_;
+  std::unique_ptr<Recorder<SemanticPointCloud>> statics_;
+  std::unique_ptr<Recorder<Image>> drawn_;
+  std::unique_ptr<Recorder<DetectedWastes>> wastes_;
+
+private:
+  std::shared_ptr<tf2_ros::StaticTransformBroadcaster> map_;
+};
+
+// The WARN and ERROR texts of `texts` but the escalator stage's line for a
+// frame without an entrance, in their order.
+std::vector<std::string> said(const std::vector<std::string> & texts)
+{
+  const auto errors = errorLines(texts);
+  std::vector<std::string> lines;
+  std::copy_if(
+    texts.begin(), texts.end(), std::back_inserter(lines), [&](const std::string & text) {
+      return text.rfind("WARN ", 0) == 0 ||
+      std::find(errors.begin(), errors.end(), text) != errors.end();
+    });
+  return lines;
+}
+
+::testing::AssertionResult startEach(
+  const std::vector<std::string> & lines, const std::vector<std::string> & prefixes)
+{
+  bool same = lines.size() == prefixes.size();
+  for (std::size_t i = 0; same && i < lines.size(); ++i) {
+    same = lines[i].rfind(prefixes[i], 0) == 0;
+  }
+  if (same) {
+    return ::testing::AssertionSuccess();
+  }
+  return ::testing::AssertionFailure() << "said " << ::testing::PrintToString(lines) <<
+         "\nexpected lines starting " << ::testing::PrintToString(prefixes);
+}
+
+constexpr int kSensorData = 100700002;
+constexpr int kSensorTime = 100700003;
+
+TEST_F(BadFrames, EachCostsAtMostItsFrameSaysWhyAndTheNextFrameRuns)
+{
+  struct Case
+  {
+    const char * what;
+    std::function<void(double now)> feed;
+    std::vector<std::string> said;  // line prefixes, stdout, in order
+    std::vector<int> codes;         // on "exception_handle"
+    bool trash;                     // the trash thread takes the bad frame
+    const char * tf2_said = "";     // on stderr
+  };
+  // Each bad depth image comes with a good colour image, and the other way round.
+  const auto withColour = [this](const Image & depth) {
+      frame(colour(stampOf(depth.header.stamp)), depth);
+    };
+  const auto claim = [](const std::string & encoding, int bytes, double t) {
+      auto image = makeImage(encoding, 1, 1, t, 0);
+      image.width = image.height = 65536;
+      image.step = 65536 * bytes;
+      image.data.clear();
+      return image;
+    };
+  const auto tf = [this](double x, double w, double t) {
+      tf2_msgs::msg::TFMessage message;
+      message.transforms.push_back(transform("map", "odom_fusion", x, 0.0, 0.0, w));
+      message.transforms.back().header.stamp = DoubleToStamp(t);
+      tf_->publish(message);
+    };
+  const std::vector<Case> cases{
+    {"depth step x height past its data", [&](double t) {
+        auto depth = ramp(t);
+        depth.step += 64;
+        withColour(depth);
+      },
+      {"ERROR camera1 depth image unreadable: 640x400 16UC1: 400 rows of 1344 bytes are 537600 "
+        "bytes, the message holds 512000"}, {}, false},
+    // Colour images the camera does not queue: the good frame's colour
+    // image, queued in order after them, closes their callbacks.
+    {"colour step x height past its data", [&](double t) {
+        auto rgb = colour(t);
+        rgb.data.resize(rgb.data.size() - rgb.step);
+        rgb_->publish(rgb);
+      },
+      {"ERROR camera1 rgb image unreadable: 640x400 rgb8: 400 rows of 1920 bytes are 768000 "
+        "bytes, the message holds 766080"}, {}, false},
+    {"depth width 0", [&](double t) {withColour(makeImage("16UC1", 0, 400, t, 0));},
+      {"ERROR camera1 depth is empty", "ERROR ErrorCode:100700002 in camera1"}, {kSensorData},
+      true},
+    {"depth height 0", [&](double t) {withColour(makeImage("16UC1", 640, 0, t, 0));},
+      {"ERROR camera1 depth is empty", "ERROR ErrorCode:100700002 in camera1"}, {kSensorData},
+      true},
+    {"colour 0 x 0", [&](double t) {frame(makeImage("rgb8", 0, 0, t, 0), ramp(t));},
+      {"ERROR camera1 rgb is empty", "ERROR ErrorCode:100700002 in camera1"}, {kSensorData},
+      false},
+    {"depth 65536 x 65536 claim without data", [&](double t) {withColour(claim("16UC1", 2, t));},
+      {"ERROR camera1 depth image unreadable: 65536x65536 16UC1: 65536 rows of 131072 bytes are "
+        "8589934592 bytes, the message holds 0"}, {}, false},
+    {"colour 65536 x 65536 claim without data", [&](double t) {rgb_->publish(claim("rgb8", 3, t));},
+      {"ERROR camera1 rgb image unreadable: 65536x65536 rgb8: 65536 rows of 196608 bytes are "
+        "12884901888 bytes, the message holds 0"}, {}, false},
+    {"depth in an unknown encoding", [&](double t) {
+        auto depth = ramp(t);
+        depth.encoding = "z16";
+        withColour(depth);
+      }, {"ERROR camera1 depth image unreadable: Unrecognized image encoding [z16]"}, {}, false},
+    {"depth of another size than its camera info", [&](double t) {withColour(ramp(t, 320, 200));},
+      {"WARN cam_1 colour image 640x400 is not the depth image's size 320x200"}, {}, true},
+    {"colour of another size than the depth", [&](double t) {
+        frame(colour(t, 320, 200), ramp(t));
+      }, {"WARN cam_1 colour image 320x200 is not the depth image's size 640x400"}, {}, false},
+    // The trash thread places trash in the image's own frame.
+    {"empty frame ids", [&](double t) {
+        auto rgb = colour(t);
+        auto depth = ramp(t);
+        rgb.header.frame_id = depth.header.frame_id = "";
+        frame(rgb, depth);
+      }, {"ERROR camera1 depth image has no frame_id, its trash cannot be placed"}, {}, true},
+    {"transform with a NaN quaternion", [&](double t) {
+        tf(kNaN, 1.0, t);
+        withColour(ramp(t));
+      }, {}, {}, true, "TF_NAN_INPUT: Ignoring transform for child_frame_id \"odom_fusion\""},
+    {"transform with a quaternion of length 2", [&](double t) {
+        tf(0.0, 2.0, t);
+        withColour(ramp(t));
+      }, {}, {}, true, "TF_DENORMALIZED_QUATERNION: Ignoring transform for child_frame_id "
+      "\"odom_fusion\""},
+    {"stamps a day ahead", [&](double t) {withColour(ramp(t + 86400.0));},
+      {"ERROR camera1 rgb time error, current_time is", "ERROR ErrorCode:100700003 in camera1",
+        "ERROR camera1 depth time error, current_time is", "ERROR ErrorCode:100700003 in camera1"},
+      {kSensorTime, kSensorTime}, true},
+    {"clock jumps back 1000 s (simulation restart)", [&](double t) {
+        now_ = t - 1000.0;
+        harness_->setSimTime(now_);
+        withColour(ramp(now_));
+      }, {}, {}, true},
+    // The report sites throttled before the jump speak again at once.
+    {"depth step x height past its data, after the restart", [&](double t) {
+        auto depth = ramp(t);
+        depth.step += 64;
+        withColour(depth);
+      }, {"ERROR camera1 depth image unreadable: 640x400 16UC1"}, {}, false},
+    {"cmd_vel with a NaN turn rate", [&](double t) {frame(colour(t), ramp(t), &kNaN);},
+      {}, {}, true},
+    {"fsm_status of unknown values", [&](double t) {
+        quorvane_protocol::msg::TaskCenterFsmStatus status;
+        status.fsm_state = 12345;
+        status.fsm_sub_state = -7;
+        fsm_->publish(status);
+        withColour(ramp(t));
+      }, {}, {}, true},
+  };
+  for (const Case & c : cases) {
+    SCOPED_TRACE(c.what);
+    const double t = nextMinute();
+    const auto codes = harness_->exceptionCodes().size();
+    const auto trash = camera()->trashFramesDone();
+    testing::internal::CaptureStdout();
+    testing::internal::CaptureStderr();
+    c.feed(t);
+    if (c.trash) {
+      EXPECT_TRUE(waitFor([&] {return camera()->trashFramesDone() > trash;}, kFrameLimit));
+    }
+    const auto handled = goodFrameHandled();
+    const auto texts = logTexts(testing::internal::GetCapturedStdout());
+    const std::string tf2 = testing::internal::GetCapturedStderr();
+
+    EXPECT_TRUE(handled);
+    EXPECT_TRUE(startEach(said(texts), c.said));
+    const auto all = harness_->exceptionCodes();
+    EXPECT_EQ(std::vector<int>(all.begin() + codes, all.end()), c.codes);
+    EXPECT_EQ(camera()->trashFramesDone(), trash + c.trash + 1);
+    EXPECT_NE(tf2.find(c.tf2_said), std::string::npos) << tf2;
+    EXPECT_TRUE(linesStarting(texts, "ERROR cam_1 frame dropped").empty());
+  }
+}
+
+}  // namespace
+}  // namespace node_test
