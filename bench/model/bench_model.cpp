@@ -1,5 +1,6 @@
 // YOLOv8Seg on a 640 x 400 "rgb8" frame, split into its three stages, for the
-// colour-patch test network and for YOLOv8n-seg with random weights.
+// colour-patch test network and for YOLOv8n-seg with random weights at 640 x 640
+// and 320 x 320 input.
 #include <benchmark/benchmark.h>
 
 #include <memory>
@@ -14,7 +15,7 @@ namespace pm = pelorin::model;
 
 namespace {
 
-enum class Net { kColourPatch, kYolov8n };
+enum class Net { kColourPatch, kYolov8n, kYolov8n320 };
 
 struct Fixture {
   std::unique_ptr<pm::YOLOv8Seg> model;
@@ -24,18 +25,24 @@ struct Fixture {
 
 // Built once per network: loading YOLOv8n takes longer than a run.
 Fixture& fixture(Net net) {
-  static Fixture fixtures[2];
+  static Fixture fixtures[3];
   Fixture& f = fixtures[static_cast<int>(net)];
   if (f.model || !f.error.empty()) {
     return f;
   }
-  const std::string file = net == Net::kColourPatch ? PELORIN_TEST_MODEL : PELORIN_YOLOV8N_MODEL;
+  const std::string files[] = {PELORIN_TEST_MODEL, PELORIN_YOLOV8N_MODEL, PELORIN_YOLOV8N_320_MODEL};
+  const std::string& file = files[static_cast<int>(net)];
   if (file.empty()) {
     f.error = "model not generated (python3-onnx / python3-torch missing)";
     return f;
   }
   YAML::Node meta;
   meta["model_file"] = file;
+  const int side = net == Net::kYolov8n320 ? 320 : 640;
+  meta["input_width"] = side;
+  meta["input_height"] = side;
+  // One thread: a camera's frames are budgeted as a share of one core.
+  meta["num_threads"] = 1;
   f.model = std::make_unique<pm::YOLOv8Seg>(meta);
   f.rgb = cv::Mat(400, 640, CV_8UC3, cv::Scalar::all(0));
   if (net == Net::kColourPatch) {
@@ -115,5 +122,9 @@ BENCHMARK_TEMPLATE(BM_Preprocess, Net::kYolov8n)->Unit(benchmark::kMillisecond);
 BENCHMARK_TEMPLATE(BM_Forward, Net::kYolov8n)->Unit(benchmark::kMillisecond);
 BENCHMARK_TEMPLATE(BM_Postprocess, Net::kYolov8n)->Unit(benchmark::kMillisecond);
 BENCHMARK_TEMPLATE(BM_Inference, Net::kYolov8n)->Unit(benchmark::kMillisecond);
+BENCHMARK_TEMPLATE(BM_Preprocess, Net::kYolov8n320)->Unit(benchmark::kMillisecond);
+BENCHMARK_TEMPLATE(BM_Forward, Net::kYolov8n320)->Unit(benchmark::kMillisecond);
+BENCHMARK_TEMPLATE(BM_Postprocess, Net::kYolov8n320)->Unit(benchmark::kMillisecond);
+BENCHMARK_TEMPLATE(BM_Inference, Net::kYolov8n320)->Unit(benchmark::kMillisecond);
 
 BENCHMARK_MAIN();

@@ -9,8 +9,10 @@
 #                                  by tools/prepare_model.py
 #   PELORIN_YOLOV8N_MODEL          YOLOv8n-seg layers with random weights, rewritten
 #                                  by tools/prepare_model.py
+#   PELORIN_YOLOV8N_320_MODEL      the same exported for a 320 x 320 input
 # Each is empty when the python packages to make it are missing.
-# Targets to depend on: pelorin_test_models, pelorin_yolov8n_seg_model.
+# Targets to depend on: pelorin_test_models, pelorin_yolov8n_seg_model,
+# pelorin_yolov8n_seg_320_model (benchmarks only).
 
 set(tools_dir ${PROJECT_SOURCE_DIR}/tools)
 set(prepare_script ${tools_dir}/prepare_model.py)
@@ -91,8 +93,15 @@ if(torch_python)
     ${PELORIN_YOLOV8N_MODEL} "YOLOv8n-seg with random weights"
     ${torch_python} ${tools_dir}/models/make_yolov8n_seg.py)
   add_custom_target(pelorin_yolov8n_seg_model DEPENDS ${PELORIN_YOLOV8N_MODEL})
+  set(PELORIN_YOLOV8N_320_MODEL ${PELORIN_MODEL_DIR}/yolov8n_seg_random_320.onnx CACHE INTERNAL "")
+  pelorin_add_prepared_model(${PELORIN_MODEL_DIR}/yolov8n_seg_random_320_export.onnx
+    ${PELORIN_YOLOV8N_320_MODEL} "YOLOv8n-seg 320 x 320 with random weights"
+    ${torch_python} ${tools_dir}/models/make_yolov8n_seg.py --size 320)
+  add_custom_target(pelorin_yolov8n_seg_320_model DEPENDS ${PELORIN_YOLOV8N_320_MODEL})
 else()
-  message(STATUS "python3-torch not found: the YOLOv8n-seg test and benchmark will skip")
+  message(STATUS "python3-torch not found: the YOLOv8n-seg test and benchmarks will skip")
   set(PELORIN_YOLOV8N_MODEL "" CACHE INTERNAL "")
+  set(PELORIN_YOLOV8N_320_MODEL "" CACHE INTERNAL "")
   add_custom_target(pelorin_yolov8n_seg_model)
+  add_custom_target(pelorin_yolov8n_seg_320_model)
 endif()
