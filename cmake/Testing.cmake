@@ -1,5 +1,6 @@
 # quorvane_add_gtest(<name> SOURCES <files...> LIBRARIES <targets...>)
-# One GoogleTest executable whose cases ctest lists one by one.
+# One GoogleTest executable whose cases ctest lists one by one, each labelled
+# with the executable's name (ctest -L picks executables, -R cases).
 find_package(GTest REQUIRED)
 include(GoogleTest)
 
@@ -14,5 +15,5 @@ function(quorvane_add_gtest name)
   if(QUORVANE_SANITIZE STREQUAL "thread")
     set(environment ENVIRONMENT "TSAN_OPTIONS=suppressions=${PROJECT_SOURCE_DIR}/cmake/tsan.supp")
   endif()
-  gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT 300 ${environment})
+  gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT 300 LABELS ${name} ${environment})
 endfunction()
