@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <stdexcept>
+#include <utility>
 
 #include "clock_impl.hpp"
 
@@ -23,6 +24,12 @@ int64_t steady_now_ns()
 }
 
 }  // namespace
+
+JumpHandler::JumpHandler(
+  pre_callback_t pre_callback, post_callback_t post_callback,
+  const rcl_jump_threshold_t & threshold)
+: pre_callback(std::move(pre_callback)), post_callback(std::move(post_callback)),
+  notice_threshold(threshold) {}
 
 Clock::Clock(rcl_clock_type_t clock_type)
 : impl_(std::make_shared<Impl>(clock_type))
@@ -104,6 +111,31 @@ bool Clock::ros_time_is_active()
 {
   std::lock_guard<std::mutex> lock(impl_->time_mutex);
   return impl_->clock_type == RCL_ROS_TIME && impl_->ros_time_active;
+}
+
+JumpHandler::SharedPtr Clock::create_jump_callback(
+  JumpHandler::pre_callback_t pre_callback, JumpHandler::post_callback_t post_callback,
+  const rcl_jump_threshold_t & threshold)
+{
+  if (threshold.min_forward.nanoseconds < 0) {
+    throw std::invalid_argument("forward jump threshold must be positive or zero");
+  }
+  if (threshold.min_backward.nanoseconds > 0) {
+    throw std::invalid_argument("backward jump threshold must be negative or zero");
+  }
+  auto * handler = new JumpHandler(std::move(pre_callback), std::move(post_callback), threshold);
+  {
+    std::lock_guard<std::mutex> jumps(impl_->jump_mutex);
+    impl_->jump_handlers.push_back(handler);
+  }
+  // The handler may outlive the clock: it leaves the clock's list if the list is still there.
+  return JumpHandler::SharedPtr(
+    handler, [weak = std::weak_ptr<Impl>(impl_)](JumpHandler * gone) {
+      if (auto impl = weak.lock()) {
+        impl->remove_jump_handler(gone);
+      }
+      delete gone;
+    });
 }
 
 rcl_clock_type_t Clock::get_clock_type() const noexcept {return impl_->clock_type;}

@@ -103,8 +103,9 @@ BufferCore::~BufferCore() = default;
 void BufferCore::clear()
 {
   std::unique_lock<std::mutex> lock(frame_mutex_);
+  // Static transforms hold at every time: tf2's static caches ignore a clear.
   for (auto & history : frames_) {
-    if (history) {
+    if (history && !history->isStatic()) {
       history->clear();
     }
   }

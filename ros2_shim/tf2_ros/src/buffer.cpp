@@ -64,6 +64,23 @@ Buffer::Buffer(
   if (!clock_) {
     throw std::invalid_argument("tf2_ros::Buffer needs a clock");
   }
+  rcl_jump_threshold_t threshold{};
+  threshold.on_clock_change = true;
+  threshold.min_backward.nanoseconds = -1;
+  jump_handler_ = clock_->create_jump_callback(
+    nullptr, [this](const rcl_time_jump_t & jump) {onTimeJump(jump);}, threshold);
+}
+
+void Buffer::onTimeJump(const rcl_time_jump_t & jump)
+{
+  if (jump.clock_change == RCL_ROS_TIME_ACTIVATED ||
+    jump.clock_change == RCL_ROS_TIME_DEACTIVATED)
+  {
+    RCLCPP_WARN(getLogger(), "Detected time source change. Clearing TF buffer.");
+  } else {
+    RCLCPP_WARN(getLogger(), "Detected jump back in time. Clearing TF buffer.");
+  }
+  clear();
 }
 
 geometry_msgs::msg::TransformStamped Buffer::lookupTransform(

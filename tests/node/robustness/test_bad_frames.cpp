@@ -333,5 +333,49 @@ TEST_F(BadFrames, EachCostsAtMostItsFrameSaysWhyAndTheNextFrameRuns)
   }
 }
 
+// The robot's odometry on tf2 as it drives, through a simulation restart:
+// the clock goes back, and the frames after it must find their poses as the
+// frames before did (tf2 forgets all but the static transforms then).
+class SimulationRestart : public PipelineTest
+{
+};
+
+TEST_F(SimulationRestart, FramesAfterTheClockWentBackFindTheirPoses)
+{
+  startNode({rclcpp::Parameter("debug", false)}, kStart, defaultFeeds(1), true);
+  const auto peer = harness_->peer();
+  tf2_ros::StaticTransformBroadcaster fusion(peer);
+  geometry_msgs::msg::TransformStamped link;
+  link.header.frame_id = "odom_fusion";
+  link.child_frame_id = "odom";
+  link.transform.rotation.w = 1.0;
+  fusion.sendTransform(link);
+  auto tf = peer->create_publisher<tf2_msgs::msg::TFMessage>("/tf", rclcpp::QoS(100));
+  Recorder<SemanticPointCloud> statics(peer, "/cam1_static_obstacle_cloud");
+  int frames = 0;
+  for (const double start : {kStart, 10.0}) {
+    harness_->setSimTime(start);
+    // A second tick: the clock runs it after the jump's callbacks, so tf2
+    // has forgotten the old transforms before the new ones come.
+    harness_->setSimTime(start + 0.001);
+    for (int k = 0; k < 5; ++k, ++frames) {
+      const double t = start + 0.1 * k;
+      tf2_msgs::msg::TFMessage odom;
+      odom.transforms.resize(1);
+      odom.transforms[0].header.frame_id = "odom";
+      odom.transforms[0].header.stamp = DoubleToStamp(t);
+      odom.transforms[0].child_frame_id = "base_footprint";
+      odom.transforms[0].transform.translation.x = 0.01 * k;
+      odom.transforms[0].transform.rotation.w = 1.0;
+      tf->publish(odom);
+      rgb(t);
+      depth(t, 1000);
+    }
+  }
+  ASSERT_TRUE(statics.reaches(static_cast<std::size_t>(frames)));
+  const auto texts = stopCapture();
+  EXPECT_TRUE(errorLines(texts).empty()) << ::testing::PrintToString(errorLines(texts));
+}
+
 }  // namespace
 }  // namespace node_test

@@ -30,6 +30,14 @@ long residentBytes()
   return resident * sysconf(_SC_PAGESIZE);
 }
 
+// The sanitizers' allocators hold freed memory back on purpose (ASan's leak
+// check covers what the count would); the resident size says nothing there.
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+constexpr bool kResidentSizeTells = false;
+#else
+constexpr bool kResidentSizeTells = true;
+#endif
+
 class LifecycleCycles : public PipelineTest
 {
 };
@@ -111,7 +119,9 @@ TEST_F(LifecycleCycles, TwoHundredDeactivateActivateWhileTwoCamerasStream)
     "frames", std::to_string(camera(1)->framesDone() + camera(2)->framesDone()));
   EXPECT_EQ(stalled, -1) << "no frame ran after activation " << stalled;
   EXPECT_TRUE(camera(1)->isActive() && camera(2)->isActive());
-  EXPECT_LT(grown, kSlack) << grown << " bytes more after " << kCycles - kWarmUp << " cycles";
+  if (kResidentSizeTells) {
+    EXPECT_LT(grown, kSlack) << grown << " bytes more after " << kCycles - kWarmUp << " cycles";
+  }
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <atomic>
+#include <functional>
 #include <memory>
 #include <mutex>
 
@@ -15,6 +16,25 @@ namespace rclcpp
 {
 
 class TimeSource;
+
+/// Callbacks a clock runs before and after each jump of its time that passes
+/// `notice_threshold`.
+class JumpHandler
+{
+public:
+  RCLCPP_SMART_PTR_DEFINITIONS(JumpHandler)
+
+  using pre_callback_t = std::function<void ()>;
+  using post_callback_t = std::function<void (const rcl_time_jump_t &)>;
+
+  JumpHandler(
+    pre_callback_t pre_callback, post_callback_t post_callback,
+    const rcl_jump_threshold_t & threshold);
+
+  pre_callback_t pre_callback;
+  post_callback_t post_callback;
+  rcl_jump_threshold_t notice_threshold;
+};
 
 /// A clock of one kind.  A ROS-time clock reads the system time until a time
 /// source switches it to a simulated time (the "/clock" topic).
@@ -39,6 +59,14 @@ public:
 
   /// True while a ROS-time clock follows a simulated time.
   bool ros_time_is_active();
+
+  /// The callbacks run around every jump that passes `threshold` until the
+  /// handler is released; once the release returns, none runs any more.
+  /// Either callback may be empty.  Throws std::invalid_argument for a
+  /// negative min_forward or a positive min_backward.
+  JumpHandler::SharedPtr create_jump_callback(
+    JumpHandler::pre_callback_t pre_callback, JumpHandler::post_callback_t post_callback,
+    const rcl_jump_threshold_t & threshold);
   rcl_clock_type_t get_clock_type() const noexcept;
   std::mutex & get_clock_mutex() noexcept;
 

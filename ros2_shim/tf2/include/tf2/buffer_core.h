@@ -50,7 +50,7 @@ public:
   explicit BufferCore(tf2::Duration cache_time = BUFFER_CORE_DEFAULT_CACHE_TIME);
   virtual ~BufferCore();
 
-  // Forgets every transform; the frame names stay known.
+  // Forgets every transform but the static ones; the frame names stay known.
   void clear();
 
   // False (and an error line) for a malformed transform or one older than the cache.

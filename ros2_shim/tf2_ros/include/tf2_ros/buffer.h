@@ -106,8 +106,14 @@ private:
 
   rclcpp::Logger getLogger() const;
 
+  // A clock switched to or from simulated time, or gone back, leaves data
+  // the lookups would take for the present: all but the static transforms go.
+  void onTimeJump(const rcl_time_jump_t & jump);
+
   rclcpp::Clock::SharedPtr clock_;
   rclcpp::Node::SharedPtr node_;
+  // Last, so that it goes first and no jump reaches a buffer being destroyed.
+  rclcpp::JumpHandler::SharedPtr jump_handler_;
 };
 
 static const char threading_error[] = "Do not call canTransform or lookupTransform with a timeout "
