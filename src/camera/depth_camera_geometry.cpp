@@ -1,11 +1,20 @@
 #include <chrono>
 #include <cmath>
+#include <cstdint>
 
 #include "pcl_ros/transforms.hpp"
 #include "quorvane_object_detect/depth_camera.hpp"
 #include "quorvane_object_detect/wait_for_message.hpp"
 #include "tf2/exceptions.h"
 #include "tf2/time.h"
+
+namespace
+{
+
+// Larger than any depth camera's image side.
+constexpr uint32_t kMaxImageSide = 8192;
+
+}  // namespace
 
 bool DepthCamera::get_cam_para(const std::string & camera_info_topic)
 {
@@ -28,6 +37,14 @@ bool DepthCamera::get_cam_para(const std::string & camera_info_topic)
     std::isfinite(cy)))
   {
     QLOG_ERROR("cam_{} camera info has no usable intrinsics", camera_id_);
+    return false;
+  }
+  // Camera 2 sizes its floor table by the camera info: a corrupt size would
+  // ask for the machine's memory at start-up.
+  if (info.width > kMaxImageSide || info.height > kMaxImageSide) {
+    QLOG_ERROR(
+      "cam_{} camera info claims a {}x{} image, more than {} pixels a side", camera_id_,
+      info.width, info.height, kMaxImageSide);
     return false;
   }
   image_width_ = static_cast<int>(info.width);

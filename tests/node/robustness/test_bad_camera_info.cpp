@@ -27,14 +27,15 @@ struct Answer
   double fx, fy, cx, cy;
   std::string frame_id;
   const char * said;  // the refusal's reason, before the 100700001 line
+  uint32_t width = 640, height = 400;
 };
 
 sensor_msgs::msg::CameraInfo info(const Answer & answer)
 {
   sensor_msgs::msg::CameraInfo message;
   message.header.frame_id = answer.frame_id;
-  message.width = 640;
-  message.height = 400;
+  message.width = answer.width;
+  message.height = answer.height;
   message.k = {answer.fx, 0.0, answer.cx, 0.0, answer.fy, answer.cy, 0.0, 0.0, 1.0};
   return message;
 }
@@ -67,6 +68,9 @@ TEST(BadCameraInfo, IsRefusedAndWaitedForAgainUntilAGoodOne)
     {"fy infinite", 600.0, kInfinity, 320.0, 240.0, frame, unusable.c_str()},
     {"cx NaN", 600.0, 610.0, kNaN, 240.0, frame, unusable.c_str()},
     {"fx beyond float", 1e300, 610.0, 320.0, 240.0, frame, unusable.c_str()},
+    {"65536 x 65536 claim", 600.0, 610.0, 320.0, 240.0, frame,
+      "ERROR cam_1 camera info claims a 65536x65536 image, more than 8192 pixels a side", 65536,
+      65536},
     {"empty frame id", 600.0, 610.0, 320.0, 240.0, "",
       "ERROR Failed to lookup transform from  to base_footprint"},
     {"good", 600.0, 610.0, 320.0, 240.0, frame, nullptr},
