@@ -5,7 +5,6 @@
 #include <utility>
 
 #include "pipeline_fixture.hpp"
-#include "quorvane_object_detect/depth_camera.hpp"
 #include "scene/ros_messages.hpp"
 #include "scene/scene_publisher.hpp"
 
@@ -32,10 +31,12 @@ void spinUntil(Condition done, const char * failure)
 
 }  // namespace
 
-RunningNode::RunningNode(const FrameInput & input, bool debug)
+RunningNode::RunningNode(
+  const FrameInput & input, bool debug, const std::vector<rclcpp::Parameter> & extra)
 : input_(input)
 {
   auto parameters = node_test::baseParameters(node_test::groundParameters(input.camera));
+  parameters.insert(parameters.end(), extra.begin(), extra.end());
   parameters.emplace_back("cameras", 1);
   parameters.emplace_back("use_sim_time", true);
   parameters.emplace_back("debug", debug);

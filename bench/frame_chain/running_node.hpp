@@ -1,9 +1,11 @@
 #pragma once
 
 #include <memory>
+#include <vector>
 
 #include "frame_input.hpp"
 #include "node_harness.hpp"
+#include "quorvane_object_detect/depth_camera.hpp"
 #include "rclcpp/rclcpp.hpp"
 #include "sensor_msgs/msg/image.hpp"
 #include "tf2_ros/static_transform_broadcaster.h"
@@ -20,12 +22,15 @@ class RunningNode
 public:
   // Returns once the camera has paired the input's colour image and finished
   // its history frames.
-  RunningNode(const FrameInput & input, bool debug);
+  RunningNode(
+    const FrameInput & input, bool debug, const std::vector<rclcpp::Parameter> & extra = {});
 
   // Publishes the input's depth frame and waits, spinning, until the camera
   // has finished it: the seconds from publishing, the hand-over on the
   // in-process bus included.
   double frame();
+
+  const DepthCamera & camera() const {return *camera_;}
 
 private:
   double publishAndWait(const sensor_msgs::msg::Image & depth);
