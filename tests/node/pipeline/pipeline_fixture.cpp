@@ -114,6 +114,22 @@ double stampOf(const builtin_interfaces::msg::Time & stamp)
   return stamp.sec + stamp.nanosec * 1e-9;
 }
 
+std::thread answerCmdVel(
+  const rclcpp::Node::SharedPtr & peer,
+  const rclcpp::Publisher<geometry_msgs::msg::Twist>::SharedPtr & cmd_vel,
+  std::optional<double> angular_z)
+{
+  return std::thread([peer, cmd_vel, angular_z] {
+      if (angular_z &&
+      waitFor([&] {return peer->count_subscribers("/cmd_vel") > 0;}, kFrameLimit))
+      {
+        geometry_msgs::msg::Twist twist;
+        twist.angular.z = *angular_z;
+        cmd_vel->publish(twist);
+      }
+    });
+}
+
 CameraFeed feedOf(const scene::Camera & camera, int number)
 {
   CameraFeed feed = defaultFeeds(number).back();

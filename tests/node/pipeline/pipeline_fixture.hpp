@@ -2,11 +2,14 @@
 
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include <gtest/gtest.h>
 
+#include "geometry_msgs/msg/twist.hpp"
 #include "node_harness.hpp"
 #include "pcl_conversions/pcl_conversions.h"
 #include "scene/camera.hpp"
@@ -85,6 +88,13 @@ private:
   std::shared_ptr<tf2_ros::StaticTransformBroadcaster> odom_;
   bool capturing_ = false;
 };
+
+// With `angular_z`, sends it on "cmd_vel" once a trash thread waits for it
+// (the thread subscribes only while it waits); join after the depth image.
+std::thread answerCmdVel(
+  const rclcpp::Node::SharedPtr & peer,
+  const rclcpp::Publisher<geometry_msgs::msg::Twist>::SharedPtr & cmd_vel,
+  std::optional<double> angular_z);
 
 // A wall of constant depth over the whole image (the harness's 640 x 400).
 sensor_msgs::msg::Image wall(double stamp, double millimetres, int width = 640, int height = 400);

@@ -118,17 +118,7 @@ protected:
     colour.header.frame_id = depth.header.frame_id = frame;
     const auto before = this->camera(camera)->trashFramesDone();
     publishRgb(colour, camera);
-    // The thread subscribes to "cmd_vel" only while it waits, before the
-    // depth callback has finished the frame.
-    std::thread driver([&] {
-        if (angular_z &&
-        waitFor([&] {return harness_->peer()->count_subscribers("/cmd_vel") > 0;}, kFrameLimit))
-        {
-          geometry_msgs::msg::Twist twist;
-          twist.angular.z = *angular_z;
-          cmd_vel_->publish(twist);
-        }
-      });
+    std::thread driver = answerCmdVel(harness_->peer(), cmd_vel_, angular_z);
     this->depth(depth, camera);
     driver.join();
     ASSERT_TRUE(

@@ -114,15 +114,9 @@ protected:
   void frame(const Image & rgb, const Image & depth, const double * angular_z = nullptr)
   {
     publishRgb(rgb);
-    std::thread driver([&] {
-        if (angular_z &&
-        waitFor([&] {return harness_->peer()->count_subscribers("/cmd_vel") > 0;}, kFrameLimit))
-        {
-          geometry_msgs::msg::Twist twist;
-          twist.angular.z = *angular_z;
-          cmd_vel_->publish(twist);
-        }
-      });
+    std::thread driver = answerCmdVel(
+      harness_->peer(), cmd_vel_,
+      angular_z ? std::optional<double>(*angular_z) : std::nullopt);
     this->depth(depth);
     driver.join();
   }
