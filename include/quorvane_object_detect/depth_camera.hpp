@@ -124,6 +124,8 @@ public:
   bool hasDangerousThread() const {return dangerous_thread_.joinable();}
   // Depth frames the callback has finished, whatever became of them.
   std::size_t framesDone() const {return frames_done_.load();}
+  // Colour images the callback has finished, queued or refused.
+  std::size_t rgbImagesDone() const {return rgb_images_done_.load();}
   // The detector is not thread-safe: use it only while no depth frame comes in.
   pelorin::perception::DynamicCloudDetector & dynamicCloudDetector()
   {return *dynamic_cloud_detector_;}
@@ -152,6 +154,7 @@ private:
   // Inputs and sensor health.
   void initializeSubscriber(const std::string & depth_topic, const std::string & rgb_topic);
   void rgbCallback(const sensor_msgs::msg::Image::ConstSharedPtr & msg);
+  void queueRgb(const sensor_msgs::msg::Image::ConstSharedPtr & msg);
   void callback(const sensor_msgs::msg::Image::ConstSharedPtr & msg);
   void fsmStatusCallback(std::shared_ptr<const quorvane_protocol::msg::TaskCenterFsmStatus> msg);
   void sensorCheckCallback();
@@ -243,6 +246,7 @@ private:
 
   std::atomic<bool> active_{false};
   std::atomic<std::size_t> frames_done_{0};
+  std::atomic<std::size_t> rgb_images_done_{0};
   // Set once at teardown; every worker loop also wakes on it.
   std::atomic<bool> stop_workers_{false};
   std::shared_ptr<pelorin::perception::TrashTracker> trash_tracker_;

@@ -101,10 +101,16 @@ void DepthCamera::initializeSubscriber(const std::string & depth_topic, const st
 
 void DepthCamera::rgbCallback(const sensor_msgs::msg::Image::ConstSharedPtr & msg)
 {
-  if (!active_.load()) {
+  if (active_.load()) {
+    queueRgb(msg);
+  } else {
     QLOG_DEBUG("current now is hibernate");
-    return;
   }
+  rgb_images_done_.fetch_add(1);
+}
+
+void DepthCamera::queueRgb(const sensor_msgs::msg::Image::ConstSharedPtr & msg)
+{
   if (!checkData(msg, 0)) {
     return;
   }

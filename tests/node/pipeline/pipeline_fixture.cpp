@@ -66,9 +66,9 @@ void PipelineTest::rgb(double stamp, int number, const std::string & encoding)
 
 void PipelineTest::publishRgb(const sensor_msgs::msg::Image & image, int number)
 {
-  const auto before = camera(number)->rgbQueueSize();
+  const auto before = camera(number)->rgbImagesDone();
   publishers_.at(2 * (number - 1))->publish(image);
-  EXPECT_TRUE(waitFor([&] {return camera(number)->rgbQueueSize() != before;}, kFrameLimit))
+  EXPECT_TRUE(waitFor([&] {return camera(number)->rgbImagesDone() != before;}, kFrameLimit))
     << "rgb " << stampOf(image.header.stamp);
 }
 

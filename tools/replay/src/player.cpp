@@ -29,9 +29,8 @@ using sensor_msgs::msg::Image;
 
 // A frame may wait for a model inference, seconds in sanitizer builds.
 constexpr std::chrono::seconds kFrameLimit(60);
-// How long the cameras are given to queue a colour image: the size of a full
-// queue no longer changes, so its camera is given the whole time.
-constexpr std::chrono::milliseconds kColourQueued(10);
+// How long the cameras are given to take a colour image in.
+constexpr std::chrono::seconds kColourTaken(5);
 // The worker threads' last outputs arrive after the last frame.
 constexpr std::chrono::milliseconds kLastOutputs(300);
 
@@ -82,7 +81,7 @@ private:
   std::map<int, std::shared_ptr<DepthCamera>> cameras_;
   std::unique_ptr<Recorder> recorder_;
   std::vector<double> times_;
-  std::map<int, std::size_t> colour_queued_;  // queue sizes before the colour images
+  std::map<int, std::size_t> colour_taken_;  // colour images taken before this frame's own
   Clock::time_point colour_sent_;
   std::map<int, std::vector<double>> frame_ms_;
   std::map<int, std::size_t> missed_;
@@ -182,7 +181,7 @@ void Player::sendColour(const SourceFrame & frame)
   waitUntil([&] {return runner_.node().now().nanoseconds() >= now;}, Clock::now() + kFrameLimit);
   feed_->publishRobot(frame.t, frame.stamp);
   for (const auto & [id, camera] : cameras_) {
-    colour_queued_[id] = camera->rgbQueueSize();
+    colour_taken_[id] = camera->rgbImagesDone();
   }
   colour_sent_ = Clock::now();
   for (std::size_t i = 0; i < rig_.cameras.size(); ++i) {
@@ -196,12 +195,12 @@ void Player::sendDepth(const SourceFrame & frame)
 {
   waitUntil([this] {
       for (const auto & [id, camera] : cameras_) {
-        if (camera->rgbQueueSize() == colour_queued_[id]) {
+        if (camera->rgbImagesDone() == colour_taken_[id]) {
           return false;
         }
       }
       return true;
-    }, colour_sent_ + kColourQueued);
+    }, colour_sent_ + kColourTaken);
   std::map<int, std::size_t> before;
   for (const auto & [id, camera] : cameras_) {
     before[id] = camera->framesDone();
