@@ -6,6 +6,7 @@
 #include <system_error>
 #include <utility>
 
+#include "pelorin/perception/remove_ground_line_fit.hpp"
 #include "quorvane_object_detect/camera_config.hpp"
 #include "quorvane_object_detect/depth_camera.hpp"
 #include "quorvane_object_detect/logger.hpp"
@@ -111,13 +112,24 @@ GroundUpdate applyGroundParameters(
         update.reason = parameter.get_name() + " must be a number";
     }
   }
-  if (!update.accepted) {
+  if (!update.accepted || changes.empty()) {
     return update;
   }
+  // The values the next ground fit would be built from, checked as the
+  // rebuild checks them: a value refused there must be refused here, while
+  // the caller still learns of it and the stored parameter stays as it was.
+  GroundRemovalParams candidate = params;
   for (const auto & [field, value] : changes) {
-    params.*field->member = static_cast<float>(value);
+    candidate.*field->member = static_cast<float>(value);
   }
-  update.changed = !changes.empty();
+  const std::string refused = pelorin::perception::RemoveGroundLineFit::ValidationError(candidate);
+  if (!refused.empty()) {
+    update.accepted = false;
+    update.reason = refused;
+    return update;
+  }
+  params = candidate;
+  update.changed = true;
   return update;
 }
 
@@ -165,6 +177,9 @@ rcl_interfaces::msg::SetParametersResult DepthCamera::dynamicParametersCallback(
   if (update.changed) {
     // The depth callback rebuilds the ground fitter from the new record.
     update_ground_fit_ = true;
+  }
+  if (!update.accepted) {
+    QLOG_WARN("cam_{0:d} refuses the new ground values: {1:s}", camera_id_, update.reason);
   }
   rcl_interfaces::msg::SetParametersResult result;
   result.successful = update.accepted;

@@ -114,6 +114,9 @@ TEST(ConfigGround, RunTimeChanges)
     {"a value that is no number refuses the whole batch",
       {P("cam1.segmentation_bin_len", 0.1), P("cam1.max_slope", "steep")},
       false, false, 0.05F, 0.2F},
+    {"values the ground fit cannot use refuse the whole batch",
+      {P("cam1.max_slope", 0.3), P("cam1.segmentation_bin_len", -0.1)},
+      false, false, 0.05F, 0.2F},
   };
   for (const auto & c : cases) {
     Params params;
