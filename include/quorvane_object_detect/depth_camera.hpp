@@ -276,6 +276,9 @@ private:
   DangerousThreadInputPara lethal_region_input_;
   DangerousThreadInputPara dangerous_region_input_;
 
+  // The group of the one-message waits (camera info, cmd_vel): no executor
+  // spins it, so nothing takes a message the wait is waiting for.
+  std::shared_ptr<rclcpp::CallbackGroup> wait_callback_group_;
   std::shared_ptr<rclcpp::CallbackGroup> depth_callback_group_;
   std::shared_ptr<rclcpp::Subscription<sensor_msgs::msg::Image>> depth_sub_;
   std::shared_ptr<rclcpp::CallbackGroup> rgb_callback_group_;
