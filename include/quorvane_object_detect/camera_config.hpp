@@ -135,8 +135,9 @@ void echoGroundRemovalParams(
 struct GroundUpdate
 {
   bool accepted = true;
-  bool changed = false;  // some field of `params` was set
-  std::string reason;    // why the batch was refused
+  std::string reason;                       // why the batch was refused
+  std::vector<rclcpp::Parameter> applied;   // the camera's keys of the batch, as set
+  bool changed() const {return !applied.empty();}
 };
 GroundUpdate applyGroundParameters(
   const std::vector<rclcpp::Parameter> & parameters, int camera_id,

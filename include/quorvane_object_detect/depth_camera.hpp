@@ -7,6 +7,7 @@
 #include <deque>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <set>
 #include <stdexcept>
 #include <string>
@@ -150,6 +151,10 @@ private:
   void initializeDynamicCloudDetector();
   rcl_interfaces::msg::SetParametersResult dynamicParametersCallback(
     std::vector<rclcpp::Parameter> parameters);
+  // Makes the staged ground change the camera's once the node holds its
+  // values; with `batch_over` (no set in progress) drops one it does not.
+  // Takes ground_fit_mutex_ itself, never while reading the node.
+  void settleGroundChange(bool batch_over);
 
   // Inputs and sensor health.
   void initializeSubscriber(const std::string & depth_topic, const std::string & rgb_topic);
@@ -432,6 +437,16 @@ private:
   quorvane_protocol::msg::RobotEvent robot_event_msg_;
   mutable std::mutex ground_fit_mutex_;
   bool update_ground_fit_ = false;
+  // A ground change this camera accepted, waiting for the node to hold its
+  // values: a later callback (another camera's) may refuse the batch, and
+  // rclcpp then sets none of it.
+  struct StagedGroundChange
+  {
+    pelorin::perception::GroundRemovalParams params;
+    std::vector<rclcpp::Parameter> values;
+  };
+  std::optional<StagedGroundChange> staged_ground_change_;
+  uint64_t staged_ground_generation_ = 0;
   std::unique_ptr<pelorin::perception::VoxelGridFilter> voxel_filter_;
   // The clouds of the geometric chain, kept so their buffers serve every frame.
   std::shared_ptr<pcl::PointCloud<pcl::PointXYZ>> depth_cloud_{new pcl::PointCloud<pcl::PointXYZ>};

@@ -123,7 +123,7 @@ TEST(ConfigGround, RunTimeChanges)
     config::GroundUpdate update;
     const auto lines = captureLog([&] {update = config::applyGroundParameters(c.batch, 1, params);});
     EXPECT_EQ(update.accepted, c.accepted) << c.what;
-    EXPECT_EQ(update.changed, c.changed) << c.what;
+    EXPECT_EQ(update.changed(), c.changed) << c.what;
     EXPECT_EQ(update.reason.empty(), c.accepted) << c.what;
     EXPECT_FLOAT_EQ(params.segmentation_bin_len, c.bin_len) << c.what;
     EXPECT_FLOAT_EQ(params.max_slope, c.max_slope) << c.what;

@@ -186,6 +186,34 @@ TEST_F(PipelineTest, GroundChangesTakeEffectAtTheNextFrame)
     linesStarting(texts, "WARN cam_1 refuses the new ground values: ").size(), refusals.size());
 }
 
+TEST_F(PipelineTest, AGroundBatchOneCameraRefusesChangesNoOtherCamera)
+{
+  // Camera 2's callback runs first and accepts its key; camera 1's refuses
+  // the batch, so rclcpp sets none of it and camera 2 must keep its fit.
+  using P = rclcpp::Parameter;
+  startNode(
+    {P("cam1.max_obstacle_height", 0.666), P("cam2.max_obstacle_height", 0.666)}, 1000.0,
+    defaultFeeds(2));
+  Recorder<Cloud> obstacle(harness_->peer(), "/cam2_obstacle_cloud");
+  const auto node = harness_->node();
+  const bool refused = !node->set_parameters_atomically(
+    {P("cam2.max_obstacle_height", 3.0),
+      P("cam1.max_obstacle_height", std::numeric_limits<double>::quiet_NaN())}).successful;
+  depth(1000.0, 1000, 2);
+  const bool raised = node->set_parameters({P("cam2.max_obstacle_height", 3.0)})[0].successful;
+  depth(1000.1, 1000, 2);
+  obstacle.reaches(2);
+  const auto texts = stopCapture();
+
+  EXPECT_TRUE(refused);
+  EXPECT_TRUE(raised);
+  ASSERT_EQ(obstacle.count(), 2U);
+  EXPECT_EQ(obstacle.messages()[0]->width, 0U);
+  EXPECT_GT(obstacle.messages()[1]->width, 500U);
+  EXPECT_EQ(
+    linesStarting(texts, "INFO DepthCamera::process update a new RemoveGroundLineFit").size(), 1U);
+}
+
 TEST_F(PipelineTest, BadImagesCostTheirFrameOnly)
 {
   startNode({});
