@@ -20,9 +20,9 @@ namespace rclcpp
 //
 // The subscription lives in `callback_group`, which no executor may spin (made
 // with create_callback_group(type, false) and never added to one): an executor
-// spinning the node would race the wait for each message and mostly win, its
-// callback dropping it.  The caller keeps one such group for all its waits,
-// since a node never forgets a group it created.
+// spinning the node would race the wait for each message, and one it takes is
+// lost to the wait.  The caller keeps one such group for all its waits: a
+// node keeps a record of every group made on it.
 template<class MsgT, class Rep = int64_t, class Period = std::milli>
 static bool wait_for_message(
   MsgT & out,
