@@ -184,9 +184,12 @@ TEST_F(TrashThread, TheGateHearsAStreamingCmdVelInEveryWait)
   std::thread controller([&] {
       geometry_msgs::msg::Twist twist;
       twist.angular.z = 0.6;
+      // On a fixed schedule: a late wake-up must not stretch the next gap.
+      auto next = std::chrono::steady_clock::now();
       while (streaming) {
         cmd_vel_->publish(twist);
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        next += std::chrono::milliseconds(20);
+        std::this_thread::sleep_until(next);
       }
     });
   constexpr std::size_t kFrames = 40;
