@@ -129,13 +129,15 @@ void echoGroundRemovalParams(
 
 // Applies the run-time changes of the camera's eighteen keys ("cam" + N +
 // "." + field) in a batch of parameters; other names are accepted and left
-// alone.  A batch giving one of the eighteen keys a value that is no number
-// is refused whole, and `params` is left untouched.
+// alone.  A batch giving one of the eighteen keys a value that is no number,
+// or values the ground fit cannot be built from, is refused whole with the
+// reason, and `params` is left untouched.
 struct GroundUpdate
 {
   bool accepted = true;
-  bool changed = false;  // some field of `params` was set
-  std::string reason;    // why the batch was refused
+  std::string reason;                       // why the batch was refused
+  std::vector<rclcpp::Parameter> applied;   // the camera's keys of the batch, as set
+  bool changed() const {return !applied.empty();}
 };
 GroundUpdate applyGroundParameters(
   const std::vector<rclcpp::Parameter> & parameters, int camera_id,

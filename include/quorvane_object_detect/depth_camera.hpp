@@ -7,6 +7,7 @@
 #include <deque>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <set>
 #include <stdexcept>
 #include <string>
@@ -150,6 +151,10 @@ private:
   void initializeDynamicCloudDetector();
   rcl_interfaces::msg::SetParametersResult dynamicParametersCallback(
     std::vector<rclcpp::Parameter> parameters);
+  // Makes the staged ground change the camera's once the node holds its
+  // values; with `batch_over` (no set in progress) drops one it does not.
+  // Takes ground_fit_mutex_ itself, never while reading the node.
+  void settleGroundChange(bool batch_over);
 
   // Inputs and sensor health.
   void initializeSubscriber(const std::string & depth_topic, const std::string & rgb_topic);
@@ -276,6 +281,9 @@ private:
   DangerousThreadInputPara lethal_region_input_;
   DangerousThreadInputPara dangerous_region_input_;
 
+  // The group of the one-message waits (camera info, cmd_vel): no executor
+  // spins it, so nothing takes a message the wait is waiting for.
+  std::shared_ptr<rclcpp::CallbackGroup> wait_callback_group_;
   std::shared_ptr<rclcpp::CallbackGroup> depth_callback_group_;
   std::shared_ptr<rclcpp::Subscription<sensor_msgs::msg::Image>> depth_sub_;
   std::shared_ptr<rclcpp::CallbackGroup> rgb_callback_group_;
@@ -429,6 +437,16 @@ private:
   quorvane_protocol::msg::RobotEvent robot_event_msg_;
   mutable std::mutex ground_fit_mutex_;
   bool update_ground_fit_ = false;
+  // A ground change this camera accepted, waiting for the node to hold its
+  // values: a later callback (another camera's) may refuse the batch, and
+  // rclcpp then sets none of it.
+  struct StagedGroundChange
+  {
+    pelorin::perception::GroundRemovalParams params;
+    std::vector<rclcpp::Parameter> values;
+  };
+  std::optional<StagedGroundChange> staged_ground_change_;
+  uint64_t staged_ground_generation_ = 0;
   std::unique_ptr<pelorin::perception::VoxelGridFilter> voxel_filter_;
   // The clouds of the geometric chain, kept so their buffers serve every frame.
   std::shared_ptr<pcl::PointCloud<pcl::PointXYZ>> depth_cloud_{new pcl::PointCloud<pcl::PointXYZ>};

@@ -57,6 +57,8 @@ DepthCamera::DepthCamera(
     node_->get_clock(), tf2::durationFromSec(10.0), rclcpp::Node::SharedPtr());
   tf_listener_ = std::make_shared<tf2_ros::TransformListener>(*tf_buffer_, true);
 
+  wait_callback_group_ =
+    node_->create_callback_group(rclcpp::CallbackGroupType::MutuallyExclusive, false);
   const auto context = node_->get_node_options().context();
   while (!get_cam_para(camera_info_topic)) {
     if (!rclcpp::ok(context)) {

@@ -22,7 +22,9 @@ bool DepthCamera::get_cam_para(const std::string & camera_info_topic)
     return false;
   }
   sensor_msgs::msg::CameraInfo info;
-  if (!rclcpp::wait_for_message(info, node_, camera_info_topic, std::chrono::seconds(10))) {
+  if (!rclcpp::wait_for_message(
+      info, node_, wait_callback_group_, camera_info_topic, std::chrono::seconds(10)))
+  {
     return false;
   }
   const float fx = static_cast<float>(info.k[0]);

@@ -5,7 +5,9 @@
 #include <mutex>
 #include <system_error>
 #include <utility>
+#include <vector>
 
+#include "pelorin/perception/remove_ground_line_fit.hpp"
 #include "quorvane_object_detect/camera_config.hpp"
 #include "quorvane_object_detect/depth_camera.hpp"
 #include "quorvane_object_detect/logger.hpp"
@@ -85,7 +87,7 @@ GroundUpdate applyGroundParameters(
   const std::vector<rclcpp::Parameter> & parameters, int camera_id, GroundRemovalParams & params)
 {
   const std::string prefix = cameraPrefix(camera_id) + ".";
-  std::vector<std::pair<const GroundField *, double>> changes;
+  GroundRemovalParams candidate = params;
   GroundUpdate update;
   for (const auto & parameter : parameters) {
     QLOG_AS(
@@ -97,27 +99,32 @@ GroundUpdate applyGroundParameters(
     if (field == kGroundFields.end()) {
       continue;
     }
-    switch (parameter.get_type()) {
-      case rclcpp::ParameterType::PARAMETER_DOUBLE:
-        changes.emplace_back(&*field, parameter.as_double());
-        break;
-      case rclcpp::ParameterType::PARAMETER_INTEGER:
-        changes.emplace_back(&*field, static_cast<double>(parameter.as_int()));
-        break;
-      default:
-        // Refused rather than accepted and ignored, so the caller learns that
-        // nothing changed.
-        update.accepted = false;
-        update.reason = parameter.get_name() + " must be a number";
+    const auto type = parameter.get_type();
+    if (type == rclcpp::ParameterType::PARAMETER_DOUBLE) {
+      candidate.*field->member = static_cast<float>(parameter.as_double());
+    } else if (type == rclcpp::ParameterType::PARAMETER_INTEGER) {
+      candidate.*field->member = static_cast<float>(parameter.as_int());
+    } else {
+      // Refused rather than accepted and ignored, so the caller learns that
+      // nothing changed.
+      update.accepted = false;
+      update.reason = parameter.get_name() + " must be a number";
+      continue;
     }
+    update.applied.push_back(parameter);
+  }
+  // The values the next ground fit would be built from, checked as the
+  // rebuild checks them: a value refused there must be refused here, while
+  // the caller still learns of it and the stored parameter stays as it was.
+  if (update.accepted && update.changed()) {
+    update.reason = pelorin::perception::RemoveGroundLineFit::ValidationError(candidate);
+    update.accepted = update.reason.empty();
   }
   if (!update.accepted) {
+    update.applied.clear();
     return update;
   }
-  for (const auto & [field, value] : changes) {
-    params.*field->member = static_cast<float>(value);
-  }
-  update.changed = !changes.empty();
+  params = candidate;
   return update;
 }
 
@@ -159,12 +166,17 @@ void DepthCamera::getGroundHeightPara()
 rcl_interfaces::msg::SetParametersResult DepthCamera::dynamicParametersCallback(
   std::vector<rclcpp::Parameter> parameters)
 {
+  // The batch before this one has been set or refused by now.
+  settleGroundChange(true);
   std::lock_guard<std::mutex> lock(ground_fit_mutex_);
-  const auto update =
-    quorvane::camera_config::applyGroundParameters(parameters, camera_id_, remove_ground_params_);
-  if (update.changed) {
-    // The depth callback rebuilds the ground fitter from the new record.
-    update_ground_fit_ = true;
+  auto params = remove_ground_params_;
+  auto update = quorvane::camera_config::applyGroundParameters(parameters, camera_id_, params);
+  if (update.changed()) {
+    staged_ground_change_ = StagedGroundChange{params, std::move(update.applied)};
+    ++staged_ground_generation_;
+  }
+  if (!update.accepted) {
+    QLOG_WARN("cam_{0:d} refuses the new ground values: {1:s}", camera_id_, update.reason);
   }
   rcl_interfaces::msg::SetParametersResult result;
   result.successful = update.accepted;
@@ -172,8 +184,42 @@ rcl_interfaces::msg::SetParametersResult DepthCamera::dynamicParametersCallback(
   return result;
 }
 
+void DepthCamera::settleGroundChange(bool batch_over)
+{
+  std::vector<rclcpp::Parameter> values;
+  uint64_t generation = 0;
+  {
+    std::lock_guard<std::mutex> lock(ground_fit_mutex_);
+    if (!staged_ground_change_) {
+      return;
+    }
+    values = staged_ground_change_->values;
+    generation = staged_ground_generation_;
+  }
+  // Read without ground_fit_mutex_: a set holds the node's parameter lock
+  // while the callbacks run, and they take ground_fit_mutex_.
+  const bool held = std::all_of(
+    values.begin(), values.end(), [this](const rclcpp::Parameter & value) {
+      rclcpp::Parameter current;
+      return node_->get_parameter(value.get_name(), current) &&
+      current.get_parameter_value() == value.get_parameter_value();
+    });
+  std::lock_guard<std::mutex> lock(ground_fit_mutex_);
+  if (!staged_ground_change_ || generation != staged_ground_generation_) {
+    return;
+  }
+  if (held) {
+    remove_ground_params_ = staged_ground_change_->params;
+    // The depth callback rebuilds the ground fitter from the new record.
+    update_ground_fit_ = true;
+  } else if (!batch_over) {
+    return;  // still being set, or refused: the next set settles it
+  }
+  staged_ground_change_.reset();
+}
+
 bool DepthCamera::groundFitUpdatePending() const
 {
   std::lock_guard<std::mutex> lock(ground_fit_mutex_);
-  return update_ground_fit_;
+  return update_ground_fit_ || staged_ground_change_.has_value();
 }

@@ -47,6 +47,7 @@ void DepthCamera::process(FrameContext & frame)
 // Values the fitter cannot work with leave the previous one in place.
 void DepthCamera::rebuildGroundFit()
 {
+  settleGroundChange(false);
   pelorin::perception::GroundRemovalParams params;
   {
     std::lock_guard<std::mutex> lock(ground_fit_mutex_);

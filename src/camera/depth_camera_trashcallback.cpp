@@ -31,7 +31,8 @@ void DepthCamera::trashFrame(TrashThreadInputPara & input)
 {
   // While the robot turns fast the image and the poses disagree.
   geometry_msgs::msg::Twist twist;
-  if (rclcpp::wait_for_message(twist, node_, "cmd_vel", std::chrono::milliseconds(100)) &&
+  if (rclcpp::wait_for_message(
+      twist, node_, wait_callback_group_, "cmd_vel", std::chrono::milliseconds(100)) &&
     turnsTooFast(twist.angular.z, robot_angular_threshold_))
   {
     TRASH_LOG(

@@ -2,6 +2,7 @@
 #include <chrono>
 #include <future>
 #include <memory>
+#include <stdexcept>
 
 #include <gtest/gtest.h>
 
@@ -22,12 +23,15 @@ TEST(WaitForMessage, TakesOneMessageTimesOutAndEndsOnShutdown)
     "wait_test", rclcpp::NodeOptions().context(context));
   auto peer = std::make_shared<rclcpp::Node>("wait_test_peer");
   auto publisher = peer->create_publisher<geometry_msgs::msg::Twist>("/cmd_vel", rclcpp::QoS(1));
+  const auto group =
+    node->create_callback_group(rclcpp::CallbackGroupType::MutuallyExclusive, false);
 
   geometry_msgs::msg::Twist twist;
-  EXPECT_FALSE(rclcpp::wait_for_message(twist, node, "/cmd_vel", std::chrono::milliseconds(100)));
+  EXPECT_FALSE(
+    rclcpp::wait_for_message(twist, node, group, "/cmd_vel", std::chrono::milliseconds(100)));
 
   auto received = std::async(std::launch::async, [&] {
-        return rclcpp::wait_for_message(twist, node, "/cmd_vel", std::chrono::seconds(5));
+        return rclcpp::wait_for_message(twist, node, group, "/cmd_vel", std::chrono::seconds(5));
       });
   ASSERT_TRUE(waitFor([&] {return peer->count_subscribers("/cmd_vel") > 0;}));
   geometry_msgs::msg::Twist sent;
@@ -38,12 +42,35 @@ TEST(WaitForMessage, TakesOneMessageTimesOutAndEndsOnShutdown)
   EXPECT_EQ(peer->count_subscribers("/cmd_vel"), 0U);  // subscribed only while waiting
 
   auto ended = std::async(std::launch::async, [&] {
-        return rclcpp::wait_for_message(twist, node, "/cmd_vel", std::chrono::seconds(30));
+        return rclcpp::wait_for_message(twist, node, group, "/cmd_vel", std::chrono::seconds(30));
       });
   ASSERT_TRUE(waitFor([&] {return peer->count_subscribers("/cmd_vel") > 0;}));
   context->shutdown("test");
   ASSERT_EQ(ended.wait_for(std::chrono::seconds(5)), std::future_status::ready);
   EXPECT_FALSE(ended.get());
+}
+
+TEST(WaitForMessage, RefusesAGroupAnExecutorCouldSpin)
+{
+  auto context = std::make_shared<rclcpp::Context>();
+  context->init(0, nullptr);
+  auto node = std::make_shared<rclcpp_lifecycle::LifecycleNode>(
+    "wait_group_test", rclcpp::NodeOptions().context(context));
+  const auto hidden =
+    node->create_callback_group(rclcpp::CallbackGroupType::MutuallyExclusive, false);
+  rclcpp::ExecutorOptions options;
+  options.context = context;
+  rclcpp::executors::SingleThreadedExecutor executor(options);
+  executor.add_callback_group(hidden, node->get_node_base_interface());
+  const rclcpp::CallbackGroup::SharedPtr groups[] = {
+    nullptr, node->get_node_base_interface()->get_default_callback_group(),
+    node->create_callback_group(rclcpp::CallbackGroupType::Reentrant), hidden};
+  for (const auto & group : groups) {
+    geometry_msgs::msg::Twist twist;
+    EXPECT_THROW(
+      rclcpp::wait_for_message(twist, node, group, "/cmd_vel", std::chrono::milliseconds(1)),
+      std::invalid_argument);
+  }
 }
 
 }  // namespace

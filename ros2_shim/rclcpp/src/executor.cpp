@@ -378,9 +378,9 @@ bool Executor::find_ready(
       next_timer = std::min(next_timer, timer->next_call_time());
     }
     for (auto & subscription : subscriptions) {
-      if (!subscription->in_use_by_wait_set() && !contains(exclude, subscription.get()) &&
-        subscription->has_message())
-      {
+      // A subscription that is also in a wait set stays the executor's too:
+      // whoever takes first gets the message, as with rcl.
+      if (!contains(exclude, subscription.get()) && subscription->has_message()) {
         candidates.push_back({std::move(subscription), &owner});
       }
     }

@@ -71,10 +71,12 @@ void SubscriptionBase::notify_ready()
     std::lock_guard<std::mutex> lock(queue_mutex_);
     group = callback_group_.lock();
   }
+  // Both may wait on it: the executor serving its group and a wait set.
+  if (group) {
+    group->notify();
+  }
   if (in_use_by_wait_set_.load()) {
     wait_set_link_.notify();
-  } else if (group) {
-    group->notify();
   }
 }
 
@@ -95,8 +97,6 @@ std::shared_ptr<const void> SubscriptionBase::take_next(rclcpp::MessageInfo & me
   message_info.set_timestamps(received.received_ns, received.received_ns);
   return std::move(received.message);
 }
-
-bool SubscriptionBase::in_use_by_wait_set() const {return in_use_by_wait_set_.load();}
 
 detail::WakeLink & SubscriptionBase::wait_set_link() {return wait_set_link_;}
 

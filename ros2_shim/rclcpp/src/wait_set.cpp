@@ -51,10 +51,6 @@ WaitSet::~WaitSet()
   for (const auto & subscription : subscriptions_) {
     subscription->wait_set_link().clear_if(wake_);
     subscription->exchange_in_use_by_wait_set_state(subscription.get(), false);
-    // Messages that queued up meanwhile are the executor's again.
-    if (subscription->has_message()) {
-      subscription->notify_ready();
-    }
   }
   for (const auto & guard_condition : guard_conditions_) {
     guard_condition->wake_link().clear_if(wake_);
@@ -82,9 +78,6 @@ void WaitSet::remove_subscription(std::shared_ptr<rclcpp::SubscriptionBase> subs
   erase_one(subscriptions_, subscription);
   subscription->wait_set_link().clear_if(wake_);
   subscription->exchange_in_use_by_wait_set_state(subscription.get(), false);
-  if (subscription->has_message()) {
-    subscription->notify_ready();
-  }
 }
 
 void WaitSet::add_guard_condition(std::shared_ptr<rclcpp::GuardCondition> guard_condition)

@@ -114,13 +114,16 @@ TEST(ConfigGround, RunTimeChanges)
     {"a value that is no number refuses the whole batch",
       {P("cam1.segmentation_bin_len", 0.1), P("cam1.max_slope", "steep")},
       false, false, 0.05F, 0.2F},
+    {"values the ground fit cannot use refuse the whole batch",
+      {P("cam1.max_slope", 0.3), P("cam1.segmentation_bin_len", -0.1)},
+      false, false, 0.05F, 0.2F},
   };
   for (const auto & c : cases) {
     Params params;
     config::GroundUpdate update;
     const auto lines = captureLog([&] {update = config::applyGroundParameters(c.batch, 1, params);});
     EXPECT_EQ(update.accepted, c.accepted) << c.what;
-    EXPECT_EQ(update.changed, c.changed) << c.what;
+    EXPECT_EQ(update.changed(), c.changed) << c.what;
     EXPECT_EQ(update.reason.empty(), c.accepted) << c.what;
     EXPECT_FLOAT_EQ(params.segmentation_bin_len, c.bin_len) << c.what;
     EXPECT_FLOAT_EQ(params.max_slope, c.max_slope) << c.what;

@@ -2,6 +2,7 @@
 // stage, the per-stage run-time block, the debug clouds, the camera-frame
 // table, run-time ground changes and frames that cannot be used.
 #include <algorithm>
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -119,17 +120,52 @@ TEST_F(PipelineTest, GroundChangesTakeEffectAtTheNextFrame)
   // Run-time names are declared by giving them at start.
   startNode({
       rclcpp::Parameter("cam1.max_obstacle_height", 0.666),
-      rclcpp::Parameter("cam1.segmentation_bin_len", 0.05)});
+      rclcpp::Parameter("cam1.segmentation_bin_len", 0.05),
+      rclcpp::Parameter("cam1.point_cloud_min_range", 0.45)});
   Recorder<Cloud> obstacle(harness_->peer(), "/cam1_obstacle_cloud");
+  const auto node = harness_->node();
   depth(1000.0, 1000);
-  const bool raised = harness_->node()->set_parameters(
-    {rclcpp::Parameter("cam1.max_obstacle_height", 3.0)})[0].successful;
+
+  // Values the ground fit cannot be built from are refused when set, whole
+  // batch and all, and the stored parameters stay as they were.
+  using P = rclcpp::Parameter;
+  const double nan = std::numeric_limits<double>::quiet_NaN();
+  const double inf = std::numeric_limits<double>::infinity();
+  struct Refusal {std::vector<P> batch; std::string reason;};
+  const std::vector<Refusal> refusals{
+    {{P("cam1.point_cloud_min_range", inf)}, "point_cloud_min_range must be finite"},
+    {{P("cam1.max_obstacle_height", -inf)}, "max_obstacle_height must be finite"},
+    {{P("cam1.max_obstacle_height", nan)}, "max_obstacle_height must be finite"},
+    {{P("cam1.max_obstacle_height", 1e300)}, "max_obstacle_height must be finite"},
+    {{P("cam1.point_cloud_min_range", -0.1)}, "point_cloud_min_range must not be negative"},
+    {{P("cam1.segmentation_bin_len", -0.05)}, "segmentation_bin_len must be positive"},
+    {{P("cam1.segmentation_bin_len", 0.0)}, "segmentation_bin_len must be positive"},
+    {{P("cam1.segmentation_bin_len", 1e-9)}, "segmentation_bin_len too small"},
+    {{P("cam1.max_obstacle_height", "high")}, "cam1.max_obstacle_height must be a number"},
+    {{P("cam1.max_obstacle_height", true)}, "cam1.max_obstacle_height must be a number"},
+    {{P("cam1.max_obstacle_height", std::vector<double>{3.0})},
+      "cam1.max_obstacle_height must be a number"},
+    {{P("cam1.max_obstacle_height", 3.0), P("cam1.point_cloud_min_range", inf)},
+      "point_cloud_min_range must be finite"},
+    {{P("cam1.max_obstacle_height", 3.0), P("cam1.segmentation_bin_len", "fine")},
+      "cam1.segmentation_bin_len must be a number"},
+  };
+  for (const auto & r : refusals) {
+    const auto what = ::testing::PrintToString(r.batch);
+    const auto result = r.batch.size() == 1 ?
+      node->set_parameters(r.batch).at(0) : node->set_parameters_atomically(r.batch);
+    EXPECT_FALSE(result.successful) << what;
+    EXPECT_NE(result.reason.find(r.reason), std::string::npos) << what << ": " << result.reason;
+    EXPECT_DOUBLE_EQ(node->get_parameter("cam1.max_obstacle_height").as_double(), 0.666) << what;
+    EXPECT_DOUBLE_EQ(node->get_parameter("cam1.point_cloud_min_range").as_double(), 0.45) << what;
+    EXPECT_DOUBLE_EQ(node->get_parameter("cam1.segmentation_bin_len").as_double(), 0.05) << what;
+    EXPECT_FALSE(camera()->groundFitUpdatePending()) << what;
+  }
   depth(1000.1, 1000);
-  // A value the fitter cannot work with keeps the fitter of the last change.
-  harness_->node()->set_parameters({rclcpp::Parameter("cam1.segmentation_bin_len", 0.0)});
+  // A valid change after the refused ones: the next frame builds its fit.
+  const bool raised = node->set_parameters({P("cam1.max_obstacle_height", 3.0)})[0].successful;
   depth(1000.2, 1000);
-  depth(1000.3, 1000);
-  obstacle.reaches(4);
+  obstacle.reaches(3);
   const auto texts = stopCapture();
 
   EXPECT_TRUE(raised);
@@ -137,17 +173,45 @@ TEST_F(PipelineTest, GroundChangesTakeEffectAtTheNextFrame)
   for (const auto & cloud : obstacle.messages()) {
     widths.push_back(cloud->width);
   }
-  // The wall stands 1.5 m high: above the first obstacle ceiling, below the second.
-  ASSERT_EQ(widths.size(), 4U);
+  // The wall stands 1.5 m high: above the first obstacle ceiling, below the
+  // raised one; the refused values never reached a frame.
+  ASSERT_EQ(widths.size(), 3U);
   EXPECT_EQ(widths[0], 0U);
-  EXPECT_GT(widths[1], 500U);
-  EXPECT_EQ(widths[2], widths[1]);
-  EXPECT_EQ(widths[3], widths[1]);
+  EXPECT_EQ(widths[1], 0U);
+  EXPECT_GT(widths[2], 500U);
   EXPECT_EQ(
-    linesStarting(texts, "INFO DepthCamera::process update a new RemoveGroundLineFit").size(), 2U);
-  const auto refused = linesStarting(texts, "ERROR cam_1 keeps its ground fit");
-  ASSERT_EQ(refused.size(), 1U);
-  EXPECT_NE(refused[0].find("segmentation_bin_len"), std::string::npos) << refused[0];
+    linesStarting(texts, "INFO DepthCamera::process update a new RemoveGroundLineFit").size(), 1U);
+  EXPECT_TRUE(linesStarting(texts, "ERROR cam_1 keeps its ground fit").empty());
+  EXPECT_EQ(
+    linesStarting(texts, "WARN cam_1 refuses the new ground values: ").size(), refusals.size());
+}
+
+TEST_F(PipelineTest, AGroundBatchOneCameraRefusesChangesNoOtherCamera)
+{
+  // Camera 2's callback runs first and accepts its key; camera 1's refuses
+  // the batch, so rclcpp sets none of it and camera 2 must keep its fit.
+  using P = rclcpp::Parameter;
+  startNode(
+    {P("cam1.max_obstacle_height", 0.666), P("cam2.max_obstacle_height", 0.666)}, 1000.0,
+    defaultFeeds(2));
+  Recorder<Cloud> obstacle(harness_->peer(), "/cam2_obstacle_cloud");
+  const auto node = harness_->node();
+  const bool refused = !node->set_parameters_atomically(
+    {P("cam2.max_obstacle_height", 3.0),
+      P("cam1.max_obstacle_height", std::numeric_limits<double>::quiet_NaN())}).successful;
+  depth(1000.0, 1000, 2);
+  const bool raised = node->set_parameters({P("cam2.max_obstacle_height", 3.0)})[0].successful;
+  depth(1000.1, 1000, 2);
+  obstacle.reaches(2);
+  const auto texts = stopCapture();
+
+  EXPECT_TRUE(refused);
+  EXPECT_TRUE(raised);
+  ASSERT_EQ(obstacle.count(), 2U);
+  EXPECT_EQ(obstacle.messages()[0]->width, 0U);
+  EXPECT_GT(obstacle.messages()[1]->width, 500U);
+  EXPECT_EQ(
+    linesStarting(texts, "INFO DepthCamera::process update a new RemoveGroundLineFit").size(), 1U);
 }
 
 TEST_F(PipelineTest, BadImagesCostTheirFrameOnly)

@@ -3,6 +3,8 @@
 // the robot event for trash outside the region, classes without a height
 // range, and colour images of another size than the depth image.
 #include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <cmath>
 #include <cstring>
 #include <fstream>
@@ -127,11 +129,11 @@ protected:
 
   std::unique_ptr<Recorder<DetectedWastes>> wastes_;
   std::unique_ptr<Recorder<RobotEvent>> events_;
+  rclcpp::Publisher<geometry_msgs::msg::Twist>::SharedPtr cmd_vel_;
 
 private:
   double stamp_ = 1000.0;
   std::shared_ptr<tf2_ros::StaticTransformBroadcaster> map_;
-  rclcpp::Publisher<geometry_msgs::msg::Twist>::SharedPtr cmd_vel_;
 };
 
 TEST_F(TrashThread, GateOnTheTurnRateThenSelection)
@@ -171,6 +173,35 @@ TEST_F(TrashThread, GateOnTheTurnRateThenSelection)
     EXPECT_EQ(linesStarting(texts, line).size(), static_cast<std::size_t>(frames)) << line;
   }
   EXPECT_TRUE(errorLines(texts).empty()) << ::testing::PrintToString(errorLines(texts));
+}
+
+TEST_F(TrashThread, TheGateHearsAStreamingCmdVelInEveryWait)
+{
+  // The base controller streams cmd_vel at 50 Hz while the executor spins the
+  // node: each wait must get one of the messages, none may go to the executor.
+  start(1, {"PAPER_CUP"});
+  std::atomic<bool> streaming{true};
+  std::thread controller([&] {
+      geometry_msgs::msg::Twist twist;
+      twist.angular.z = 0.6;
+      // On a fixed schedule: a late wake-up must not stretch the next gap.
+      auto next = std::chrono::steady_clock::now();
+      while (streaming) {
+        cmd_vel_->publish(twist);
+        next += std::chrono::milliseconds(20);
+        std::this_thread::sleep_until(next);
+      }
+    });
+  constexpr std::size_t kFrames = 40;
+  for (std::size_t frame = 0; frame < kFrames; ++frame) {
+    handIn({{kYellow, 290, 210}});
+  }
+  streaming = false;
+  controller.join();
+  const auto texts = stopCapture();
+  EXPECT_EQ(
+    linesStarting(texts, "DEBUG cam_1, cmd_vel: 0.6 too large, thus abandoned!").size(), kFrames);
+  EXPECT_EQ(wastes_->count(), 0U);
 }
 
 TEST_F(TrashThread, PaperCupOutsideTheRegionIsAnnouncedOnceByCameraOne)

@@ -43,7 +43,8 @@ public:
   size_t get_publisher_count() const;
 
   /// Marks the subscription as held by a wait set; returns the previous
-  /// state.  Executors leave such a subscription to its wait set.
+  /// state.  An executor serving its callback group still takes its
+  /// messages: the two race for each one.
   bool exchange_in_use_by_wait_set_state(void * pointer_to_subscription_part, bool in_use_state);
 
   /// Runs the user callback for one taken message.
@@ -53,12 +54,11 @@ public:
   // Used by the bus, executors and wait sets.
   const std::type_index & message_type() const;
   void deliver(std::shared_ptr<const void> message);
-  /// Wakes the wait set holding the subscription, or else its executor.
+  /// Wakes the wait set holding the subscription and its group's executor.
   void notify_ready();
   bool has_message() const;
   /// The oldest queued message and its info; empty when none is queued.
   std::shared_ptr<const void> take_next(rclcpp::MessageInfo & message_info);
-  bool in_use_by_wait_set() const;
   detail::WakeLink & wait_set_link();
   void set_callback_group(const std::shared_ptr<CallbackGroup> & group);
   rclcpp::Context::SharedPtr get_context() const;

@@ -8,6 +8,7 @@
 #include "rclcpp/guard_condition.hpp"
 #include "rclcpp/message_info.hpp"
 #include "rclcpp/node.hpp"
+#include "rclcpp/qos.hpp"
 #include "rclcpp/subscription.hpp"
 #include "rclcpp/wait_set.hpp"
 
@@ -56,17 +57,20 @@ bool wait_for_message(
   return subscription->take(out, info);
 }
 
-/// Subscribes to `topic` (depth 1) for the duration of the call and waits
-/// for its next message, as above, on the node's context.
+/// Subscribes to `topic` with `qos` for the duration of the call and waits
+/// for its next message, as above, on the node's context.  The subscription
+/// is in the node's default group: while an executor spins the node, it
+/// races the wait for every message.
 template<class MsgT, class Rep = int64_t, class Period = std::milli>
 bool wait_for_message(
   MsgT & out,
   rclcpp::Node::SharedPtr node,
   const std::string & topic,
-  std::chrono::duration<Rep, Period> time_to_wait = std::chrono::duration<Rep, Period>(-1))
+  std::chrono::duration<Rep, Period> time_to_wait = std::chrono::duration<Rep, Period>(-1),
+  const rclcpp::QoS & qos = rclcpp::SystemDefaultsQoS())
 {
   auto subscription = node->create_subscription<MsgT>(
-    topic, 1, [](const std::shared_ptr<const MsgT>) {});
+    topic, qos, [](const std::shared_ptr<const MsgT>) {});
   return wait_for_message<MsgT, Rep, Period>(
     out, subscription, node->get_node_options().context(), time_to_wait);
 }

@@ -17,8 +17,9 @@ namespace rclcpp
 {
 
 /// Waits until a subscription has a message, a guard condition was
-/// triggered or a timer is due.  A subscription in a wait set is left alone
-/// by executors until it is removed again.  The stand-in has no clients,
+/// triggered or a timer is due.  An executor serving a subscription's callback
+/// group keeps taking its messages meanwhile, so a subscription meant for a
+/// wait set belongs in a group no executor spins.  The stand-in has no clients,
 /// services or waitables; those lists must stay empty.
 class WaitSet
 {
