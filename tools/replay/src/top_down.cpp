@@ -83,6 +83,28 @@ cv::Point TopDownView::pixelOf(const Eigen::Vector2f & base) const
     static_cast<int>(std::floor((ahead - base.x()) * pixels_per_metre))};
 }
 
+TopDownView viewOfRange(const scene::Scene & rig, double range)
+{
+  constexpr float kBeyond = 0.5F;
+  const float reach = static_cast<float>(range);
+  TopDownView view;
+  view.ahead = std::max(view.ahead, reach + kBeyond);
+  for (const scene::Camera & camera : rig.cameras) {
+    const scene::Intrinsics & k = camera.intrinsics;
+    const Eigen::Vector2f origin = camera.base_from_optical.translation().head<2>();
+    // The rays along the image's left and right edges, on the floor plane.
+    for (const float column : {0.0F, static_cast<float>(k.width)}) {
+      const Eigen::Vector3f ray =
+        camera.base_from_optical.linear() * Eigen::Vector3f((column - k.cx) / k.fx, 0.0F, 1.0F);
+      const Eigen::Vector2f flat = ray.head<2>();
+      if (flat.norm() > 0.0F) {
+        view.side = std::max(view.side, std::abs((origin + reach * flat.normalized()).y()));
+      }
+    }
+  }
+  return view;
+}
+
 cv::Vec3b layerColour(int layer)
 {
   static const int kIndex[kLayerCount] = {12, 17, 3, 0, 9, 19};
