@@ -30,6 +30,20 @@ cv::Scalar scalar(const cv::Vec3b & colour)
     static_cast<double>(colour[2])};
 }
 
+// Far or non-finite points (a recording without a robot pose gives those)
+// would make pixels OpenCV spends ages clipping.
+bool drawable(const Eigen::Vector2f & p)
+{
+  constexpr float kFarthest = 100.0F;
+  return p.allFinite() && p.cwiseAbs().maxCoeff() < kFarthest;
+}
+
+bool drawable(const std::vector<Eigen::Vector2f> & points)
+{
+  return std::all_of(points.begin(), points.end(),
+           [](const Eigen::Vector2f & p) {return drawable(p);});
+}
+
 std::vector<cv::Point> pixels(const TopDownView & view, const std::vector<Eigen::Vector2f> & points)
 {
   std::vector<cv::Point> out;
@@ -158,6 +172,9 @@ cv::Mat drawTopDown(const TopDownContent & content, const TopDownView & view)
   for (int layer = 0; layer < kLayerCount; ++layer) {
     const cv::Scalar colour = scalar(layerColour(layer));
     for (const Eigen::Vector2f & p : content.layers[static_cast<std::size_t>(layer)]) {
+      if (!drawable(p)) {
+        continue;
+      }
       const cv::Point at = view.pixelOf(p);
       cv::rectangle(area, at - cv::Point(half, half), at + cv::Point(half, half), colour,
         cv::FILLED);
@@ -165,13 +182,22 @@ cv::Mat drawTopDown(const TopDownContent & content, const TopDownView & view)
   }
   for (std::size_t i = 0; i < content.boxes.size(); ++i) {
     const bool person = i < content.people.size() && content.people[i];
+    if (!drawable(content.boxes[i])) {
+      continue;
+    }
     cv::polylines(area, pixels(view, content.boxes[i]), true, scalar(boxColour(person)), 1,
       cv::LINE_AA);
   }
   for (const auto & outline : content.fields_of_view) {
+    if (!drawable(outline)) {
+      continue;
+    }
     cv::polylines(area, pixels(view, outline), true, scalar(fieldOfViewColour()), 1, cv::LINE_AA);
   }
   for (const TrackMark & track : content.tracks) {
+    if (!drawable(track.at)) {
+      continue;
+    }
     const cv::Point at = view.pixelOf(track.at);
     cv::circle(area, at, 9, scalar(trackColour()), 2, cv::LINE_AA);
     cv::putText(area, track.name, at + cv::Point(11, 4), cv::FONT_HERSHEY_SIMPLEX, 0.4,
