@@ -5,21 +5,27 @@
 // still ends the run with its summary.  Skipped without the recorded frames.
 #include <stdlib.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <filesystem>
 #include <fstream>
 #include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <fmt/format.h>
 #include <google/protobuf/util/json_util.h>
 #include <gtest/gtest.h>
+#include <opencv2/core.hpp>
+#include <opencv2/imgcodecs.hpp>
 
 #include "json_lines.hpp"
 #include "process_runner.hpp"
 #include "recorded_frames.hpp"
+#include "recorder.hpp"
+#include "top_down.hpp"
 
 namespace
 {
@@ -38,7 +44,24 @@ struct Recording
   std::set<int> colour_frames{0, 1, 2, 3, 4};  // frames whose colour image is listed
   bool with_poses = false;                     // groundtruth.txt from pose.txt
   std::set<int> frames_without_pose;           // their poses written as nan
+  std::string params;                          // --params file text, if any
 };
+
+// The robot moving along the recorded poses, without one at `frames_without_pose`.
+Recording moving(std::set<int> frames_without_pose = {})
+{
+  Recording recording;
+  recording.with_poses = true;
+  recording.frames_without_pose = std::move(frames_without_pose);
+  return recording;
+}
+
+Recording colourOnly(std::set<int> colour_frames)
+{
+  Recording recording;
+  recording.colour_frames = std::move(colour_frames);
+  return recording;
+}
 
 fs::path temporaryFolder()
 {
@@ -108,10 +131,14 @@ Replayed replayRecording(const Recording & recording, const fs::path & folder,
   const fs::path out = folder / "out";
   fs::create_directories(tum);
   writeTumFolder(tum, fs::path(recorded::dataFolder()) / "dining_room", recording);
+  std::vector<std::string> args{"--tum", tum.string(), "--intrinsics", "518,519,325.5,253.5",
+    "--depth-scale", "1000", "--mount", "0,0,1.4,0.27,0", "--out", out.string()};
+  if (!recording.params.empty()) {
+    std::ofstream(folder / "params.yaml") << recording.params;
+    args.insert(args.end(), {"--params", (folder / "params.yaml").string()});
+  }
   Replayed replayed;
-  replayed.process = node_test::runProcess(OBJECT_DETECT_REPLAY,
-      {"--tum", tum.string(), "--intrinsics", "518,519,325.5,253.5", "--depth-scale", "1000",
-        "--mount", "0,0,1.4,0.27,0", "--out", out.string()}, {}, interrupt_after,
+  replayed.process = node_test::runProcess(OBJECT_DETECT_REPLAY, args, {}, interrupt_after,
       std::chrono::minutes(2));
   EXPECT_EQ(replayed.process.exit_status, 0) << replayed.process.output;
   replayed.summary = readJson(out / "summary.json");
@@ -162,10 +189,10 @@ TEST_F(ReplayRecording, EveryDepthFramePlaysWithItsColourImage)
     Recording recording;
   };
   const Case cases[] = {
-    {"colour 16.6 ms before depth", {}},
-    {"robot moving along its recorded poses", {{0, 1, 2, 3, 4}, true, {}}},
+    {"colour 16.6 ms before depth", Recording()},
+    {"robot moving along its recorded poses", moving()},
     // Half the colour rate and fewer colour than depth images.
-    {"colour images dropped", {{0, 2, 4}, false, {}}},
+    {"colour images dropped", colourOnly({0, 2, 4})},
   };
   for (const Case & c : cases) {
     SCOPED_TRACE(c.name);
@@ -183,9 +210,37 @@ TEST_F(ReplayRecording, EveryDepthFramePlaysWithItsColourImage)
   }
 }
 
+// Ground and obstacle pixels of the last picture farther ahead than the
+// default view reaches.
+int pixelsBeyondTheDefaultView(const fs::path & out)
+{
+  const cv::Mat picture = cv::imread((out / fmt::format("topdown/{:05d}.png", kFrames - 1)).string());
+  const replay::TopDownView standard;
+  const float ahead = static_cast<float>(picture.rows - standard.legend_rows) /
+    standard.pixels_per_metre - standard.behind;
+  const int rows = static_cast<int>((ahead - standard.ahead) * standard.pixels_per_metre);
+  int count = 0;
+  for (const int layer : {replay::kGround, replay::kStatic, replay::kDynamic}) {
+    const cv::Vec3b colour = replay::layerColour(layer);
+    cv::Mat match;
+    cv::inRange(picture.rowRange(0, std::max(rows, 0)), colour, colour, match);
+    count += rows > 0 ? cv::countNonZero(match) : 0;
+  }
+  return count;
+}
+
+TEST_F(ReplayRecording, TheFarRangeExampleShowsWhatLiesBeyondThreeAndAHalfMetres)
+{
+  Recording far = moving();
+  far.params = "object_detect:\n  ros__parameters:\n    cloud_min_point: 2\n"
+    "    cam1:\n      point_cloud_max_range: 4.5\n";
+  replayRecording(far, folder_);
+  EXPECT_GT(pixelsBeyondTheDefaultView(folder_ / "out"), 100);
+}
+
 TEST_F(ReplayRecording, AFrameWithoutARobotPoseIsMissedAndTheRunGoesOn)
 {
-  const Replayed replayed = replayRecording({{0, 1, 2, 3, 4}, true, {2}}, folder_);
+  const Replayed replayed = replayRecording(moving({2}), folder_);
   EXPECT_EQ(field(replayed.summary, "frames_played").number_value(), kFrames);
   EXPECT_EQ(field(replayed.summary, "interrupted").number_value(), 0);
   EXPECT_EQ(replayed.frames_missed, 1);
@@ -201,7 +256,7 @@ TEST_F(ReplayRecording, CtrlCWhileAFrameIsStuckEndsWithTheSummary)
   const auto interrupt_after = std::chrono::seconds(4);
   const auto start = std::chrono::steady_clock::now();
   const Replayed replayed =
-    replayRecording({{0, 1, 2, 3, 4}, true, {0, 1, 2, 3, 4}}, folder_, interrupt_after);
+    replayRecording(moving({0, 1, 2, 3, 4}), folder_, interrupt_after);
   const auto ended_after = std::chrono::steady_clock::now() - start - interrupt_after;
   EXPECT_EQ(field(replayed.summary, "interrupted").number_value(), 1);
   EXPECT_LT(field(replayed.summary, "frames_played").number_value(), kFrames);
