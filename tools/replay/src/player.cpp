@@ -172,9 +172,12 @@ PlayResult Player::run(std::size_t frames)
     if (played > 0) {
       frame = source_.frame(played);
     }
-    times_.push_back(frame.t);
     robot.follow(rig_.robot, frame.t);
     settleLateFrames();
+    if (stop_.load()) {
+      break;
+    }
+    times_.push_back(frame.t);
     sendColour(frame);
     // While the cameras queue the colour images.
     if (played > 0) {
