@@ -250,17 +250,17 @@ TEST_F(ReplayRecording, AFrameWithoutARobotPoseIsMissedAndTheRunGoesOn)
 
 TEST_F(ReplayRecording, CtrlCWhileAFrameIsStuckEndsWithTheSummary)
 {
-  // No pose at all: every frame waits until it is counted missed, so the
-  // Ctrl-C comes while the first frame is stuck unless start-up took longer.
-  // The tool takes under half a second to end here.
-  const auto interrupt_after = std::chrono::seconds(4);
+  // No pose at all: every frame waits 5 s until it is counted missed and
+  // then about a second for its look-ups, so the Ctrl-C comes while a frame is
+  // stuck; late, as a loaded machine takes seconds to start a sanitizer build.
+  // The bound is generous: the tool ends in half a second here.
+  const auto interrupt_after = std::chrono::seconds(10);
   const auto start = std::chrono::steady_clock::now();
-  const Replayed replayed =
-    replayRecording(moving({0, 1, 2, 3, 4}), folder_, interrupt_after);
+  const Replayed replayed = replayRecording(moving({0, 1, 2, 3, 4}), folder_, interrupt_after);
   const auto ended_after = std::chrono::steady_clock::now() - start - interrupt_after;
   EXPECT_EQ(field(replayed.summary, "interrupted").number_value(), 1);
   EXPECT_LT(field(replayed.summary, "frames_played").number_value(), kFrames);
-  EXPECT_LT(ended_after, std::chrono::seconds(2)) << "Ctrl-C did not end the run";
+  EXPECT_LT(ended_after, std::chrono::seconds(10)) << "Ctrl-C did not end the run";
 }
 
 }  // namespace
