@@ -25,9 +25,17 @@ usage: prepare_model.py EXPORT.onnx PREPARED.onnx
 import argparse
 import sys
 
-import numpy as np
-import onnx
-from onnx import helper, numpy_helper, shape_inference, version_converter
+# A python3 other than the system's does not see Debian's modules: one line
+# naming the package and the interpreter, not a traceback.
+try:
+    import numpy as np
+    import onnx
+    from onnx import helper, numpy_helper, shape_inference, version_converter
+except ImportError as e:
+    if e.name not in ("numpy", "onnx"):
+        raise
+    sys.exit("prepare_model: %s has no module %s: install the Debian package python3-%s "
+             "and run this with /usr/bin/python3" % (sys.executable, e.name, e.name))
 
 TARGET_OPSET = 13
 TARGET_IR = 7  # the IR that came with opset 13; onnx 1.12 checks nothing past IR 8

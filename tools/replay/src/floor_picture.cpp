@@ -29,14 +29,16 @@ TopDownContent floorPicture(const Recorder & recorder, const scene::Scene & rig,
 {
   const double now = frame_times.at(frame);
   const Eigen::Isometry3f base_from_odom = rig.robot.odomFromBase(now).inverse();
-  // Points of frame `then`, in the base frame of now; false for frames too old.
+  // Points of frame `then`, in the base frame of now; false for frames too old
+  // and, where the recording has no robot pose, for frames but this one.
   const auto mover = [&](double stamp, Eigen::Isometry3f & move) {
       const std::size_t then = recorder.frameOf(stamp);
       if (stamp < 0.0 || then > frame || frame - then >= kFramesKept) {
         return false;
       }
-      move = base_from_odom * rig.robot.odomFromBase(frame_times.at(then));
-      return true;
+      move = then == frame ? Eigen::Isometry3f::Identity() :
+        base_from_odom * rig.robot.odomFromBase(frame_times.at(then));
+      return move.matrix().allFinite();
     };
 
   TopDownContent content;

@@ -1,6 +1,5 @@
 #pragma once
 
-#include <fstream>
 #include <functional>
 #include <string>
 #include <thread>
@@ -10,7 +9,9 @@ namespace replay
 
 // The node logs to standard output.  While this lives, standard output goes
 // into `file` and, line by line, to `on_line` (on a thread of its own): the
-// terminal keeps the progress bar on standard error.
+// terminal keeps the progress bar on standard error.  What the node wrote is
+// in the file as soon as it is read, unbuffered: a second Ctrl-C or a crash
+// loses none of it.
 class LogCapture
 {
 public:
@@ -24,7 +25,7 @@ public:
 private:
   int saved_stdout_ = -1;
   int read_end_ = -1;
-  std::ofstream log_;
+  int log_ = -1;
   std::function<void(const std::string &)> on_line_;
   std::thread reader_;
 };

@@ -29,8 +29,8 @@ namespace
 
 std::atomic<bool> stop_requested{false};
 
-// The first Ctrl-C lets the frame in hand finish and the files close; a
-// second one ends the process at once.
+// The first Ctrl-C stops the replay where it is, waits for nothing the node
+// still does, and writes what was played; a second one ends the process at once.
 void onInterrupt(int)
 {
   stop_requested.store(true);

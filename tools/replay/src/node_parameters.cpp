@@ -1,5 +1,6 @@
 #include "node_parameters.hpp"
 
+#include <algorithm>
 #include <fstream>
 #include <stdexcept>
 
@@ -62,6 +63,24 @@ void writeCameraHeights(const scene::Scene & rig, const std::string & file)
         rig.cameras[i].base_from_optical.translation().z());
   }
   write(file, text);
+}
+
+double largestRange(const rclcpp_lifecycle::LifecycleNode & node, std::size_t cameras)
+{
+  double largest = 0.0;
+  for (std::size_t i = 1; i <= cameras; ++i) {
+    rclcpp::Parameter range;
+    if (!node.get_parameter("cam" + std::to_string(i) + ".point_cloud_max_range", range)) {
+      continue;
+    }
+    // A whole number in a parameters file arrives as an integer.
+    if (range.get_type() == rclcpp::ParameterType::PARAMETER_DOUBLE) {
+      largest = std::max(largest, range.as_double());
+    } else if (range.get_type() == rclcpp::ParameterType::PARAMETER_INTEGER) {
+      largest = std::max(largest, static_cast<double>(range.as_int()));
+    }
+  }
+  return largest;
 }
 
 }  // namespace replay

@@ -1,9 +1,11 @@
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <vector>
 
 #include "rclcpp/rclcpp.hpp"
+#include "rclcpp_lifecycle/lifecycle_node.hpp"
 #include "scene/scene.hpp"
 
 // The node's parameters in a replay, in the order they apply: the shipped
@@ -28,5 +30,9 @@ std::vector<rclcpp::Parameter> replayParameters(
 // The calibrated-heights file the node reads ("camera_0N: cam_height: h"),
 // from the mounts of `rig`.
 void writeCameraHeights(const scene::Scene & rig, const std::string & file);
+
+// The largest "cam<N>.point_cloud_max_range" of cameras 1 to `cameras` as the
+// node read it (metres): how far ahead the node keeps points.  0 when none is set.
+double largestRange(const rclcpp_lifecycle::LifecycleNode & node, std::size_t cameras);
 
 }  // namespace replay

@@ -30,6 +30,13 @@ void ProgressBar::show(std::size_t done)
   std::fflush(stderr);
 }
 
+void ProgressBar::note(const std::string & line)
+{
+  // Clears the bar's line; the next show() draws it again below.
+  std::fprintf(stderr, terminal_ ? "\r\033[K%s\n" : "%s\n", line.c_str());
+  std::fflush(stderr);
+}
+
 void ProgressBar::finish()
 {
   if (terminal_) {

@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <cstddef>
+#include <string>
 
 namespace replay
 {
@@ -13,6 +14,8 @@ class ProgressBar
 public:
   explicit ProgressBar(std::size_t total);
   void show(std::size_t done);
+  // A line of its own above the bar, also when standard error is no terminal.
+  void note(const std::string & line);
   // Ends the line.
   void finish();
 

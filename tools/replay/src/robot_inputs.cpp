@@ -60,7 +60,13 @@ RobotInputs::~RobotInputs()
 
 void RobotInputs::follow(const scene::RobotPath & path, double t)
 {
-  const geometry_msgs::msg::Twist twist = velocityOn(path, t);
+  geometry_msgs::msg::Twist twist = velocityOn(path, t);
+  // Where the recording has no pose the robot is taken to stand.
+  if (!std::isfinite(twist.linear.x) || !std::isfinite(twist.linear.y) ||
+    !std::isfinite(twist.angular.z))
+  {
+    twist = geometry_msgs::msg::Twist();
+  }
   std::lock_guard<std::mutex> lock(mutex_);
   twist_ = twist;
 }

@@ -1,5 +1,7 @@
 #include "summary.hpp"
 
+#include <set>
+
 #include <fmt/format.h>
 
 namespace replay
@@ -18,6 +20,26 @@ google::protobuf::Value count(std::size_t n)
   return number(static_cast<double>(n));
 }
 
+// Also a camera that finished no frame.
+std::set<int> cameraIds(const ReplaySummary & summary)
+{
+  std::set<int> ids;
+  for (const auto & entry : summary.frame_ms) {
+    ids.insert(entry.first);
+  }
+  for (const auto & entry : summary.frames_missed) {
+    ids.insert(entry.first);
+  }
+  return ids;
+}
+
+template<typename Map>
+typename Map::mapped_type valueOr(const Map & map, int key)
+{
+  const auto it = map.find(key);
+  return it == map.end() ? typename Map::mapped_type() : it->second;
+}
+
 }  // namespace
 
 double framesPerSecond(const ReplaySummary & summary)
@@ -29,15 +51,12 @@ double framesPerSecond(const ReplaySummary & summary)
 Json summaryJson(const ReplaySummary & summary)
 {
   std::vector<google::protobuf::Value> cameras;
-  for (const auto & [camera, times] : summary.frame_ms) {
-    const auto missed = summary.frames_missed.find(camera);
-    const auto images = summary.counts.detection_images.find(camera);
+  for (const int camera : cameraIds(summary)) {
     cameras.push_back(object(json({
         {"camera", number(camera)},
-        {"frame_ms", spread(times)},
-        {"frames_missed", count(missed == summary.frames_missed.end() ? 0 : missed->second)},
-        {"detection_images",
-          count(images == summary.counts.detection_images.end() ? 0 : images->second)}})));
+        {"frame_ms", spread(valueOr(summary.frame_ms, camera))},
+        {"frames_missed", count(valueOr(summary.frames_missed, camera))},
+        {"detection_images", count(valueOr(summary.counts.detection_images, camera))}})));
   }
   std::vector<google::protobuf::Value> stages;
   for (const auto & [key, times] : summary.stage_us) {
@@ -83,9 +102,11 @@ std::string summaryText(const ReplaySummary & summary)
   std::string out = fmt::format("{} of {} frames{} in {:.1f} s ({:.1f} frames/s)\n",
       summary.frames_played, summary.frames_planned, summary.interrupted ? " (stopped)" : "",
       summary.wall_seconds, framesPerSecond(summary));
-  for (const auto & [camera, times] : summary.frame_ms) {
-    out += fmt::format("camera {}: frame median {:.1f} ms, p95 {:.1f} ms\n", camera,
-        times.median, times.p95);
+  for (const int camera : cameraIds(summary)) {
+    const Spread times = valueOr(summary.frame_ms, camera);
+    const std::size_t missed = valueOr(summary.frames_missed, camera);
+    out += fmt::format("camera {}: frame median {:.1f} ms, p95 {:.1f} ms{}\n", camera,
+        times.median, times.p95, missed > 0 ? fmt::format(", {} missed", missed) : "");
   }
   const RecordCounts & c = summary.counts;
   out += fmt::format(

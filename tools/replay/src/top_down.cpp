@@ -30,6 +30,20 @@ cv::Scalar scalar(const cv::Vec3b & colour)
     static_cast<double>(colour[2])};
 }
 
+// Far or non-finite points (a recording without a robot pose gives those)
+// would make pixels OpenCV spends ages clipping.
+bool drawable(const Eigen::Vector2f & p)
+{
+  constexpr float kFarthest = 100.0F;
+  return p.allFinite() && p.cwiseAbs().maxCoeff() < kFarthest;
+}
+
+bool drawable(const std::vector<Eigen::Vector2f> & points)
+{
+  return std::all_of(points.begin(), points.end(),
+           [](const Eigen::Vector2f & p) {return drawable(p);});
+}
+
 std::vector<cv::Point> pixels(const TopDownView & view, const std::vector<Eigen::Vector2f> & points)
 {
   std::vector<cv::Point> out;
@@ -81,6 +95,28 @@ cv::Point TopDownView::pixelOf(const Eigen::Vector2f & base) const
 {
   return {static_cast<int>(std::floor((side - base.y()) * pixels_per_metre)),
     static_cast<int>(std::floor((ahead - base.x()) * pixels_per_metre))};
+}
+
+TopDownView viewOfRange(const scene::Scene & rig, double range)
+{
+  constexpr float kBeyond = 0.5F;
+  const float reach = static_cast<float>(range);
+  TopDownView view;
+  view.ahead = std::max(view.ahead, reach + kBeyond);
+  for (const scene::Camera & camera : rig.cameras) {
+    const scene::Intrinsics & k = camera.intrinsics;
+    const Eigen::Vector2f origin = camera.base_from_optical.translation().head<2>();
+    // The rays along the image's left and right edges, on the floor plane.
+    for (const float column : {0.0F, static_cast<float>(k.width)}) {
+      const Eigen::Vector3f ray =
+        camera.base_from_optical.linear() * Eigen::Vector3f((column - k.cx) / k.fx, 0.0F, 1.0F);
+      const Eigen::Vector2f flat = ray.head<2>();
+      if (flat.norm() > 0.0F) {
+        view.side = std::max(view.side, std::abs((origin + reach * flat.normalized()).y()));
+      }
+    }
+  }
+  return view;
 }
 
 cv::Vec3b layerColour(int layer)
@@ -136,6 +172,9 @@ cv::Mat drawTopDown(const TopDownContent & content, const TopDownView & view)
   for (int layer = 0; layer < kLayerCount; ++layer) {
     const cv::Scalar colour = scalar(layerColour(layer));
     for (const Eigen::Vector2f & p : content.layers[static_cast<std::size_t>(layer)]) {
+      if (!drawable(p)) {
+        continue;
+      }
       const cv::Point at = view.pixelOf(p);
       cv::rectangle(area, at - cv::Point(half, half), at + cv::Point(half, half), colour,
         cv::FILLED);
@@ -143,13 +182,22 @@ cv::Mat drawTopDown(const TopDownContent & content, const TopDownView & view)
   }
   for (std::size_t i = 0; i < content.boxes.size(); ++i) {
     const bool person = i < content.people.size() && content.people[i];
+    if (!drawable(content.boxes[i])) {
+      continue;
+    }
     cv::polylines(area, pixels(view, content.boxes[i]), true, scalar(boxColour(person)), 1,
       cv::LINE_AA);
   }
   for (const auto & outline : content.fields_of_view) {
+    if (!drawable(outline)) {
+      continue;
+    }
     cv::polylines(area, pixels(view, outline), true, scalar(fieldOfViewColour()), 1, cv::LINE_AA);
   }
   for (const TrackMark & track : content.tracks) {
+    if (!drawable(track.at)) {
+      continue;
+    }
     const cv::Point at = view.pixelOf(track.at);
     cv::circle(area, at, 9, scalar(trackColour()), 2, cv::LINE_AA);
     cv::putText(area, track.name, at + cv::Point(11, 4), cv::FONT_HERSHEY_SIMPLEX, 0.4,

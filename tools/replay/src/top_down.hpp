@@ -8,6 +8,7 @@
 #include <opencv2/core.hpp>
 
 #include "recorder.hpp"
+#include "scene/scene.hpp"
 
 // The floor around the robot from above, in base_footprint: x (ahead) up the
 // picture, y (left) to the left.
@@ -26,6 +27,11 @@ struct TopDownView
   int legendTop() const;
   cv::Point pixelOf(const Eigen::Vector2f & base) const;
 };
+
+// The default view, grown to show what the cameras of `rig` see out to
+// `range` metres (the node's point_cloud_max_range): half a metre beyond it
+// ahead, and the outer edges of their fields of view at the sides.
+TopDownView viewOfRange(const scene::Scene & rig, double range);
 
 struct TrackMark
 {

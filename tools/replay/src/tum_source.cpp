@@ -116,7 +116,7 @@ scene::RobotPath robotPath(std::vector<StampedPose> camera_poses,
 
 }  // namespace
 
-std::vector<TumEntry> tumEntries(const std::string & folder, double max_difference)
+std::vector<TumEntry> tumEntries(const std::string & folder)
 {
   const std::map<double, std::string> colour = imageList(folder, "rgb.txt");
   const std::map<double, std::string> depth = imageList(folder, "depth.txt");
@@ -129,8 +129,8 @@ std::vector<TumEntry> tumEntries(const std::string & folder, double max_differen
              before : after;
     };
   for (const auto & [stamp, path] : depth) {
-    const auto match = nearest(stamp);
-    if (match != colour.end() && std::abs(match->first - stamp) <= max_difference) {
+    if (!colour.empty()) {
+      const auto match = nearest(stamp);
       entries.push_back({stamp, path, match->first, match->second});
     }
   }
@@ -142,7 +142,7 @@ TumSource::TumSource(const std::string & folder, const RecordedCamera & camera)
   depth_units_per_metre_(camera.depth_units_per_metre)
 {
   if (entries_.empty()) {
-    throw std::runtime_error(folder + ": no depth image has a colour image within 0.02 s");
+    throw std::runtime_error(folder + ": rgb.txt or depth.txt lists no image");
   }
   const cv::Mat first = cv::imread(entries_.front().depth_path, cv::IMREAD_ANYDEPTH);
   if (first.empty()) {

@@ -9,7 +9,7 @@
 namespace replay
 {
 
-// One depth image of a TUM folder with the colour image taken closest to it.
+// One depth image of a TUM folder with the colour image played with it.
 struct TumEntry
 {
   double depth_stamp = 0.0;
@@ -18,10 +18,11 @@ struct TumEntry
   std::string colour_path;
 };
 
-// "timestamp filename" lines of rgb.txt and depth.txt, paired as TUM's
-// associate script pairs them: each depth image with the nearest colour image
-// at most `max_difference` seconds away.  Relative names are taken from `folder`.
-std::vector<TumEntry> tumEntries(const std::string & folder, double max_difference = 0.02);
+// "timestamp filename" lines of rgb.txt and depth.txt, every depth image with
+// the colour image the node pairs it with: the nearest in time, the earlier
+// of two as near (real recordings drop frames and run their streams at
+// different rates).  Relative names are taken from `folder`.
+std::vector<TumEntry> tumEntries(const std::string & folder);
 
 // A TUM RGB-D folder played as camera 1.  groundtruth.txt, when present, moves
 // the robot: odom is where the base stood at the first frame, and the base
