@@ -1,7 +1,8 @@
-// Depth images claiming far more pixels than they hold, stamped long before
-// the clock, with no colour image near them: each ends at intake with its one
-// line, so the node's peak resident size stays where start-up left it.  Alone
-// in its executable, so that the peak is this test's own.
+// What input can make the node hold: depth images claiming far more pixels
+// than they hold end at intake, and the largest camera info the node accepts
+// gives camera 2 a floor table of a few hundred MB.  Alone in their
+// executable, so that the peak is these tests' own.
+#include <iostream>
 #include <string>
 #include <vector>
 
@@ -22,6 +23,8 @@ constexpr bool kPeakTells = false;
 constexpr bool kPeakTells = true;
 #endif
 
+constexpr long kPeakLimit = 512L << 20;
+
 long peakResidentBytes()
 {
   rusage usage{};
@@ -33,9 +36,10 @@ class IntakePeak : public PipelineTest
 {
 };
 
+// Stamped long before the clock, with no colour image near them: each ends
+// with its one line.
 TEST_F(IntakePeak, ClaimsWithoutDataEndAtIntake)
 {
-  constexpr long kPeakLimit = 512L << 20;
   struct Claim
   {
     std::string encoding;
@@ -68,6 +72,19 @@ TEST_F(IntakePeak, ClaimsWithoutDataEndAtIntake)
   EXPECT_EQ(errorLines(texts), expected);
   EXPECT_TRUE(linesStarting(texts, "DEBUG camera_1 depthCallback get msg-time").empty());
   EXPECT_TRUE(linesStarting(texts, "DEBUG cam_1 :<callback> runtime").empty());
+  if (kPeakTells) {
+    EXPECT_LT(peakResidentBytes(), kPeakLimit);
+  }
+  std::cout << "peak resident size " << (peakResidentBytes() >> 20) << " MiB\n";
+}
+
+TEST_F(IntakePeak, FloorTableOfTheLargestAcceptedCameraInfo)
+{
+  auto feeds = defaultFeeds(2);
+  feeds[1].width = feeds[1].height = 4096;
+  startNode({}, 1000.0, feeds);
+  stopCapture();
+  EXPECT_EQ(camera(2)->imageWidth(), 4096);
   if (kPeakTells) {
     EXPECT_LT(peakResidentBytes(), kPeakLimit);
   }
