@@ -194,7 +194,8 @@ bool DepthCamera::checkData(const sensor_msgs::msg::Image::ConstSharedPtr & msg,
   const double now = TimeToDouble(node_->now());
   const double stamp = TimeToDouble(msg->header);
   const char * name = kind == 0 ? "rgb" : "depth";
-  const Refusal refused = refusal(*msg, kind, cameraInfoImageSize());
+  // The size is the depth callback's: each of its frames writes it.
+  const Refusal refused = refusal(*msg, kind, kind == 1 ? cameraInfoImageSize() : cv::Size());
   if (refused.key != 0) {
     if (claimReport(refused.key, now)) {
       QLOG_ERROR("camera{} {}", camera_id_, refused.why);
