@@ -142,6 +142,16 @@ public:
     Eigen::Matrix4f & matrix);
 
 private:
+  // True when tf2 has ever connected `source` to `target`; asked without
+  // waiting, since a wait for a frame nobody sends never ends on a stopped
+  // clock.  Otherwise one WARN a minute for site `report_key` names the
+  // missing transform and what `stopped`.
+  bool tf2Connects(
+    const std::string & target, const std::string & source, int report_key, const char * stopped);
+  // The image size the camera info gave, for which the intrinsics hold; a
+  // camera info without one is taken for the robot's stock 640 x 400 camera.
+  cv::Size cameraInfoImageSize() const;
+
   // Configuration readers.
   void getConfigParameters();
   void getRemoveGroundPara();
@@ -163,8 +173,9 @@ private:
   void callback(const sensor_msgs::msg::Image::ConstSharedPtr & msg);
   void fsmStatusCallback(std::shared_ptr<const quorvane_protocol::msg::TaskCenterFsmStatus> msg);
   void sensorCheckCallback();
-  // Reports stale, empty and unreadable images; false for a depth image no
-  // stage can read (its report is the frame's one line).
+  // Reports stale, empty and unreadable images; false for an image no stage
+  // may read: unreadable, without pixels, or a depth image of more than one
+  // channel or not of the camera info's size (its report is the frame's one line).
   bool checkData(const sensor_msgs::msg::Image::ConstSharedPtr & msg, int kind);
   void checkQueue(
     const std::deque<std::shared_ptr<const sensor_msgs::msg::Image>> & queue, const char * kind,

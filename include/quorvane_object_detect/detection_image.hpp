@@ -8,7 +8,8 @@
 #include "quorvane_object_detect/common.hpp"
 
 // "PERSON_87" for a person box of score 0.876: the class's value name, "_"
-// and the score in whole percent, truncated toward zero.
+// and the score in whole percent, truncated toward zero and held within int
+// ("PERSON_2147483647" for an infinite score); "PERSON_nan" for a NaN score.
 std::string detectionLabel(const BboxInfo & box);
 
 // Where a label of `text_size` starts: the box's middle column, one text

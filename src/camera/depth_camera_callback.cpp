@@ -18,14 +18,9 @@ constexpr int kPairingStepMs = 10;
 // Report-site key of error_report_time_ (the input checks hold the others).
 constexpr int kKeyImageSizes = 851;
 
-// Empty images have had their own report.
 bool colourSizeDiffers(const sensor_msgs::msg::Image * rgb, const sensor_msgs::msg::Image & depth)
 {
-  const auto empty = [](const sensor_msgs::msg::Image & image) {
-      return image.width == 0 || image.height == 0;
-    };
-  return rgb && !empty(*rgb) && !empty(depth) &&
-         (rgb->width != depth.width || rgb->height != depth.height);
+  return rgb && (rgb->width != depth.width || rgb->height != depth.height);
 }
 
 }  // namespace
@@ -52,12 +47,15 @@ void DepthCamera::callback(const sensor_msgs::msg::Image::ConstSharedPtr & msg)
   } catch (...) {
     QLOG_ERROR("cam_{0:d} frame dropped in {1:s}: unknown error", camera_id_, frame.stage);
   }
-  logFrameEnd(frame);
+  // A frame refused at intake has no depth stamp to measure from.
+  if (frame.depth) {
+    logFrameEnd(frame);
+  }
   frames_done_.fetch_add(1);
 }
 
-// The freshness check and the queue the sensor check watches; false for an
-// image no stage can read.
+// The intake checks and the queue the sensor check watches; false for an
+// image no stage may read.
 bool DepthCamera::takeIn(const sensor_msgs::msg::Image::ConstSharedPtr & msg)
 {
   const bool readable = checkData(msg, 1);

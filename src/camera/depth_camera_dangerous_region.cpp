@@ -9,12 +9,14 @@
 #include "quorvane_object_detect/colored_cloud.hpp"
 #include "quorvane_object_detect/dangerous_region.hpp"
 #include "quorvane_object_detect/depth_camera.hpp"
-#include "tf2/time.h"
 
 namespace
 {
 
 using PointCloud = pcl::PointCloud<pcl::PointXYZ>;
+
+// Report-site key of error_report_time_ (the input checks hold the others).
+constexpr int kKeyNoOdomFusion = 872;
 
 }  // namespace
 
@@ -41,6 +43,11 @@ void DepthCamera::cloud_motion_compensation(FrameContext & frame)
     QLOG_INFO("cam_{0:d}: No dangerous region habe been found, so clear history", camera_id_);
   }
   QLOG_INFO("cam_{0:d}: public escalator dangerous region start", camera_id_);
+  // Most frames show no entrance: nothing has failed, the history waits.
+  if (entrances.empty()) {
+    QLOG_DEBUG("Failed to transform from base cloud to odom_fusion cloud");
+    return;
+  }
 
   PointCloud::Ptr frame_cloud(new PointCloud);
   for (const CloudInfo & entrance : entrances) {
@@ -81,11 +88,13 @@ bool DepthCamera::basePointCloudToOdomFusion(
 {
   // An "odom_fusion" tf2 has never connected is not waited for: the depth
   // callback would stand still for the lookup's timeout, on a stopped clock for ever.
-  const rclcpp::Time time(static_cast<int64_t>(stamp * 1e9), RCL_SYSTEM_TIME);
-  if (!tf_buffer_->canTransform(
-      kOdomFusionFrame, kBaseFrame, tf2::TimePointZero, tf2::Duration::zero()) ||
-    !getTransformMatrix(kOdomFusionFrame, kBaseFrame, time, base_to_odom))
+  if (!tf2Connects(
+      kOdomFusionFrame, kBaseFrame, kKeyNoOdomFusion, "escalator regions are not updated"))
   {
+    return false;
+  }
+  const rclcpp::Time time(static_cast<int64_t>(stamp * 1e9), RCL_SYSTEM_TIME);
+  if (!getTransformMatrix(kOdomFusionFrame, kBaseFrame, time, base_to_odom)) {
     QLOG_ERROR("Failed to lookup transform from {} to {}", kBaseFrame, kOdomFusionFrame);
     return false;
   }

@@ -1,4 +1,6 @@
 #include <algorithm>
+#include <cmath>
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -20,8 +22,16 @@ constexpr int kTextThickness = 2;
 
 std::string detectionLabel(const BboxInfo & box)
 {
-  return semantic::SemanticTypeName(box.class_id) + "_" +
-         std::to_string(static_cast<int>(box.score * 100.0F));
+  const std::string name = semantic::SemanticTypeName(box.class_id) + "_";
+  // NaN scores pass the confidence filter, and a model may give any value:
+  // an int cannot hold every percentage.
+  const float percent = box.score * 100.0F;
+  if (std::isnan(percent)) {
+    return name + "nan";
+  }
+  const double whole = std::clamp<double>(
+    percent, std::numeric_limits<int>::min(), std::numeric_limits<int>::max());
+  return name + std::to_string(static_cast<int>(whole));
 }
 
 cv::Point labelOrigin(const BboxInfo & box, const cv::Size & text_size, int rows)

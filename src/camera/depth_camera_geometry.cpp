@@ -3,6 +3,7 @@
 #include <cstdint>
 
 #include "pcl_ros/transforms.hpp"
+#include "pelorin/perception/time_conversions.hpp"
 #include "quorvane_object_detect/depth_camera.hpp"
 #include "quorvane_object_detect/wait_for_message.hpp"
 #include "tf2/exceptions.h"
@@ -11,8 +12,15 @@
 namespace
 {
 
-// Larger than any depth camera's image side.
+// Larger than any depth camera's image: camera 2's floor table holds 12 bytes
+// a pixel, 200 MB at the limit.
 constexpr uint32_t kMaxImageSide = 8192;
+constexpr uint64_t kMaxImagePixels = 4096 * 4096;
+// Below one pixel a focal length is a driver's placeholder: every ray would
+// leave the camera almost sideways, and no frame would give a point.
+constexpr float kMinFocalLength = 1.0F;
+constexpr int kStockImageWidth = 640;
+constexpr int kStockImageHeight = 400;
 
 }  // namespace
 
@@ -35,8 +43,8 @@ bool DepthCamera::get_cam_para(const std::string & camera_info_topic)
   QLOG_INFO("cam_{} : fxParam={}, cxParam={}, fyParam={}, cyParam={}", camera_id_, fx, cx, fy, cy);
   // Every depth pixel is divided by the focal lengths: a driver that has not
   // been calibrated yet (all zero) would turn each frame into infinities.
-  if (!(fx > 0.0F && fy > 0.0F && std::isfinite(fx) && std::isfinite(fy) && std::isfinite(cx) &&
-    std::isfinite(cy)))
+  if (!(fx >= kMinFocalLength && fy >= kMinFocalLength && std::isfinite(fx) &&
+    std::isfinite(fy) && std::isfinite(cx) && std::isfinite(cy)))
   {
     QLOG_ERROR("cam_{} camera info has no usable intrinsics", camera_id_);
     return false;
@@ -49,6 +57,12 @@ bool DepthCamera::get_cam_para(const std::string & camera_info_topic)
       info.width, info.height, kMaxImageSide);
     return false;
   }
+  if (uint64_t{info.width} * info.height > kMaxImagePixels) {
+    QLOG_ERROR(
+      "cam_{} camera info claims a {}x{} image, more than {} pixels", camera_id_, info.width,
+      info.height, kMaxImagePixels);
+    return false;
+  }
   image_width_ = static_cast<int>(info.width);
   image_height_ = static_cast<int>(info.height);
 
@@ -58,6 +72,14 @@ bool DepthCamera::get_cam_para(const std::string & camera_info_topic)
   }
   QLOG_ERROR("Failed to lookup transform from {} to {}", info.header.frame_id, kBaseFrame);
   return false;
+}
+
+cv::Size DepthCamera::cameraInfoImageSize() const
+{
+  if (image_width_ > 0 && image_height_ > 0) {
+    return {image_width_, image_height_};
+  }
+  return {kStockImageWidth, kStockImageHeight};
 }
 
 bool DepthCamera::getTransformMatrix(
@@ -76,4 +98,16 @@ bool DepthCamera::getTransformMatrix(
       error.what());
     return false;
   }
+}
+
+bool DepthCamera::tf2Connects(
+  const std::string & target, const std::string & source, int report_key, const char * stopped)
+{
+  if (tf_buffer_->canTransform(target, source, tf2::TimePointZero, tf2::Duration::zero())) {
+    return true;
+  }
+  if (claimReport(report_key, TimeToDouble(node_->now()))) {
+    QLOG_WARN("cam_{} tf2 has no transform from {} to {}: {}", camera_id_, source, target, stopped);
+  }
+  return false;
 }

@@ -4,12 +4,12 @@
 #include <cstdint>
 #include <exception>
 #include <functional>
+#include <limits>
 #include <mutex>
 #include <string>
 
 #include <opencv2/core.hpp>
 
-#include "cv_bridge/cv_bridge.h"
 #include "pelorin/perception/time_conversions.hpp"
 #include "quorvane_object_detect/depth_camera.hpp"
 #include "sensor_msgs/image_encodings.hpp"
@@ -19,12 +19,11 @@ namespace
 
 // Report-site keys of error_report_time_.
 constexpr int kKeyImageAge = 762;  // + kind: 762 colour, 763 depth
-constexpr int kKeyEmptyRgb = 774;
-constexpr int kKeyEmptyDepth = 775;
-constexpr int kKeyRgbUnreadable = 779;
-constexpr int kKeyDepthUnreadable = 780;
+constexpr int kKeyEmptyImage = 774;  // + kind: 774 colour, 775 depth
+constexpr int kKeyUnreadable = 779;  // + kind: 779 colour, 780 depth
 constexpr int kKeyDepthChannels = 781;
 constexpr int kKeyDepthFrameId = 782;
+constexpr int kKeyDepthSize = 783;
 constexpr int kKeyRgbRate = 797;
 constexpr int kKeyRgbStale = 809;
 constexpr int kKeyDepthRate = 825;
@@ -39,34 +38,82 @@ constexpr double kMinStreamRate = 5.0;  // Hz
 constexpr double kMaxStreamSilence = 1.0;  // s
 constexpr double kReportInterval = 60.0;  // s
 
-// Why the pixels the message claims are not all in its data, or empty.
-// cv_bridge multiplies height by step in 32 bits, so a 65536 x 65536 claim
-// over no data passes its check and is read far out of bounds.  Unknown
-// encodings are left to cv_bridge, which refuses them before reading.
-std::string layoutError(const sensor_msgs::msg::Image & image)
+// Why no stage may read an image: its report site and the text after
+// "camera<N> ".  No site when every stage may.
+struct Refusal
+{
+  int key = 0;
+  std::string why;
+  bool empty = false;  // reported with the sensor-data code
+};
+
+// The checks every image passes before anything reads it, whatever its age.
+// cv_bridge multiplies height by step in 32 bits, so the layout is checked
+// here in 64: a 65536 x 65536 claim over no data would pass its check and be
+// read far out of bounds.  A depth image must also be one channel of the
+// camera info's size, the size its intrinsics are for.
+Refusal refusal(const sensor_msgs::msg::Image & image, int kind, const cv::Size & depth_size)
 {
   namespace enc = sensor_msgs::image_encodings;
-  uint64_t pixel_bytes = 0;
-  try {
-    pixel_bytes = static_cast<uint64_t>(enc::bitDepth(image.encoding) / 8) *
-      static_cast<uint64_t>(enc::numChannels(image.encoding));
-  } catch (const std::exception &) {
-    return "";
-  }
-  const uint64_t row = uint64_t{image.width} * pixel_bytes;
+  const std::string name = kind == 0 ? "rgb" : "depth";
   const std::string what =
     std::to_string(image.width) + "x" + std::to_string(image.height) + " " + image.encoding;
+  const auto unreadable = [&](const std::string & why) {
+      return Refusal{kKeyUnreadable + kind, name + " image unreadable: " + what + ": " + why};
+    };
+  uint64_t channels = 0;
+  uint64_t pixel_bytes = 0;
+  try {
+    channels = static_cast<uint64_t>(enc::numChannels(image.encoding));
+    pixel_bytes = static_cast<uint64_t>(enc::bitDepth(image.encoding) / 8) * channels;
+  } catch (const std::exception &) {
+    return unreadable("unknown encoding");
+  }
+  const auto limit = static_cast<uint32_t>(std::numeric_limits<int>::max());
+  if (image.width > limit || image.height > limit) {
+    return unreadable("more than " + std::to_string(limit) + " pixels a side");
+  }
+  const uint64_t row = uint64_t{image.width} * pixel_bytes;
   if (image.step < row) {
-    return what + ": step " + std::to_string(image.step) + " is shorter than a row of " +
-           std::to_string(row) + " bytes";
+    return unreadable(
+      "step " + std::to_string(image.step) + " is shorter than a row of " + std::to_string(row) +
+      " bytes");
   }
   const uint64_t claimed = uint64_t{image.height} * image.step;
   if (claimed != image.data.size()) {
-    return what + ": " + std::to_string(image.height) + " rows of " + std::to_string(image.step) +
-           " bytes are " + std::to_string(claimed) + " bytes, the message holds " +
-           std::to_string(image.data.size());
+    return unreadable(
+      std::to_string(image.height) + " rows of " + std::to_string(image.step) + " bytes are " +
+      std::to_string(claimed) + " bytes, the message holds " + std::to_string(image.data.size()));
   }
-  return "";
+  if (image.width == 0 || image.height == 0) {
+    return {kKeyEmptyImage + kind, name + " is empty", true};
+  }
+  if (kind == 0) {
+    return {};
+  }
+  if (channels != 1) {
+    return {kKeyDepthChannels, "depth image has " + std::to_string(channels) + " channels (" +
+      image.encoding + "), expected one"};
+  }
+  if (image.width != static_cast<uint32_t>(depth_size.width) ||
+    image.height != static_cast<uint32_t>(depth_size.height))
+  {
+    return {kKeyDepthSize, "depth image " + what + " is not the camera info's size " +
+      std::to_string(depth_size.width) + "x" + std::to_string(depth_size.height) +
+      ": its intrinsics do not fit it"};
+  }
+  return {};
+}
+
+// True when a readable one-channel image has no non-zero pixel; read in place.
+bool allZero(const sensor_msgs::msg::Image & image)
+{
+  const int row_bytes =
+    static_cast<int>(image.width) * (sensor_msgs::image_encodings::bitDepth(image.encoding) / 8);
+  const cv::Mat bytes(
+    static_cast<int>(image.height), row_bytes, CV_8UC1, const_cast<uint8_t *>(image.data.data()),
+    image.step);
+  return cv::countNonZero(bytes) == 0;
 }
 
 }  // namespace
@@ -147,14 +194,18 @@ bool DepthCamera::checkData(const sensor_msgs::msg::Image::ConstSharedPtr & msg,
   const double now = TimeToDouble(node_->now());
   const double stamp = TimeToDouble(msg->header);
   const char * name = kind == 0 ? "rgb" : "depth";
-  // Pixels outside the message are never read, whatever else is wrong.
-  const std::string layout = layoutError(*msg);
-  if (!layout.empty()) {
-    if (claimReport(kind == 0 ? kKeyRgbUnreadable : kKeyDepthUnreadable, now)) {
-      QLOG_ERROR("camera{} {} image unreadable: {}", camera_id_, name, layout);
+  // The size is the depth callback's: each of its frames writes it.
+  const Refusal refused = refusal(*msg, kind, kind == 1 ? cameraInfoImageSize() : cv::Size());
+  if (refused.key != 0) {
+    if (claimReport(refused.key, now)) {
+      QLOG_ERROR("camera{} {}", camera_id_, refused.why);
+      if (refused.empty) {
+        sendErrorCode(kErrSensorData);
+      }
     }
     return false;
   }
+  // A stale image is still read: its age says nothing about its pixels.
   if (now - stamp > kMaxImageAge || stamp - now > kMaxImageLead) {
     if (claimReport(kKeyImageAge + kind, now)) {
       QLOG_ERROR(
@@ -164,39 +215,14 @@ bool DepthCamera::checkData(const sensor_msgs::msg::Image::ConstSharedPtr & msg,
     }
     return true;
   }
-  if (kind == 1 && msg->header.frame_id.empty() && claimReport(kKeyDepthFrameId, now)) {
+  if (kind != 1) {
+    return true;
+  }
+  if (msg->header.frame_id.empty() && claimReport(kKeyDepthFrameId, now)) {
     // The frame still runs on the calibrated pose; only its trash needs the frame.
     QLOG_ERROR("camera{} depth image has no frame_id, its trash cannot be placed", camera_id_);
   }
-  if (kind != 1) {
-    if (msg->width == 0 || msg->height == 0) {
-      if (claimReport(kKeyEmptyRgb, now)) {
-        QLOG_ERROR("camera{} {} is empty", camera_id_, name);
-        sendErrorCode(kErrSensorData);
-      }
-    }
-    return true;
-  }
-  // A frame cv_bridge cannot read, or that is not one channel, says nothing
-  // about emptiness, and no stage can use it.
-  cv::Mat depth;
-  try {
-    depth = cv_bridge::toCvCopy(msg, msg->encoding)->image;
-  } catch (const std::exception & error) {
-    if (claimReport(kKeyDepthUnreadable, now)) {
-      QLOG_ERROR("camera{} depth image unreadable: {}", camera_id_, error.what());
-    }
-    return false;
-  }
-  if (depth.channels() != 1) {
-    if (claimReport(kKeyDepthChannels, now)) {
-      QLOG_ERROR(
-        "camera{} depth image has {} channels ({}), expected one", camera_id_, depth.channels(),
-        msg->encoding);
-    }
-    return false;
-  }
-  if (cv::countNonZero(depth) == 0 && claimReport(kKeyEmptyDepth, now)) {
+  if (allZero(*msg) && claimReport(kKeyEmptyImage + kind, now)) {
     QLOG_ERROR("camera{} {} is empty", camera_id_, name);
     sendErrorCode(kErrSensorData);
   }

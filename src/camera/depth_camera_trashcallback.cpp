@@ -5,9 +5,16 @@
 #include "quorvane_object_detect/depth_camera.hpp"
 #include "quorvane_object_detect/trash_detection.hpp"
 #include "quorvane_object_detect/wait_for_message.hpp"
-#include "tf2/time.h"
 
 #define TRASH_LOG(level, ...) QLOG_AS("trashDetectionCallback", level, __VA_ARGS__)
+
+namespace
+{
+
+// Report-site key of error_report_time_ (the input checks hold the others).
+constexpr int kKeyNoMap = 871;
+
+}  // namespace
 
 // The depth callback's hand-off: the frame's detections go to the trash
 // thread when it is free, else this frame's trash is left out.
@@ -48,7 +55,7 @@ void DepthCamera::trashFrame(TrashThreadInputPara & input)
   // mutex, and on a stopped clock it would never end.
   const rclcpp::Time time(input.depth->header.stamp, RCL_ROS_TIME);
   const auto reaches_map = [this](const std::string & source) {
-      return tf_buffer_->canTransform(kMapFrame, source, tf2::TimePointZero, tf2::Duration::zero());
+      return tf2Connects(kMapFrame, source, kKeyNoMap, "trash is not placed");
     };
   Eigen::Matrix4f cam_to_map;
   if (!reaches_map(input.depth->header.frame_id) ||

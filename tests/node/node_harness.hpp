@@ -101,8 +101,7 @@ bool waitFor(const std::function<bool()> & condition,
 // for lines that carry one.
 std::vector<std::string> logTexts(const std::string & output);
 
-// The ERROR texts among `texts`, less the escalator stage's line for a frame
-// without an escalator entrance, which every such frame of cameras 1 and 2 logs.
+// The ERROR texts among `texts`.
 std::vector<std::string> errorLines(const std::vector<std::string> & texts);
 
 }  // namespace node_test

@@ -38,7 +38,11 @@ protected:
     fusion.transform.rotation.w = 1.0;
     fusion_ = std::make_shared<tf2_ros::StaticTransformBroadcaster>(harness_->peer());
     fusion_->sendTransform(fusion);
-    harness_->start(defaultFeeds(1));
+    // The camera info of the test's small images.
+    auto feeds = defaultFeeds(1);
+    feeds[0].width = 8;
+    feeds[0].height = 6;
+    harness_->start(feeds);
     harness_->spin();
     camera_ = harness_->node()->depthCameras().at(0);
   }

@@ -1,6 +1,7 @@
 // The detection image: label texts, where they start, and the drawing of
 // rectangles, labels and class-coloured masks over the colour image.
 #include <cstdlib>
+#include <limits>
 #include <string>
 #include <utility>
 #include <vector>
@@ -33,7 +34,15 @@ TEST(DetectionImage, LabelIsClassNameAndWholePercentTruncated)
       {semantic::PERSON, 1.0F, "PERSON_100"},
       {semantic::BOTTLE, 0.0F, "BOTTLE_0"},
       {semantic::PERSON, -0.123F, "PERSON_-12"},
-      {-7, 0.5F, "_50"}})
+      {-7, 0.5F, "_50"},
+      // Scores no int percentage holds.
+      {semantic::PERSON, std::numeric_limits<float>::quiet_NaN(), "PERSON_nan"},
+      {semantic::PERSON, -std::numeric_limits<float>::quiet_NaN(), "PERSON_nan"},
+      {semantic::PERSON, std::numeric_limits<float>::infinity(), "PERSON_2147483647"},
+      {semantic::PERSON, -std::numeric_limits<float>::infinity(), "PERSON_-2147483648"},
+      {semantic::PERSON, 3e7F, "PERSON_2147483647"},
+      {semantic::PERSON, -3e7F, "PERSON_-2147483648"},
+      {semantic::PERSON, std::numeric_limits<float>::max(), "PERSON_2147483647"}})
   {
     EXPECT_EQ(detectionLabel(box(c.class_id, c.score, 0, 0, 1, 1)), c.label) << c.score;
   }

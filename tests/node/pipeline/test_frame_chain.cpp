@@ -221,12 +221,12 @@ TEST_F(PipelineTest, BadImagesCostTheirFrameOnly)
   auto broken = wall(1000.0, 1000);
   broken.data.resize(broken.data.size() / 2);
   depth(broken);
-  rgb(1000.1, 1, "no_such_encoding");
+  rgb(1000.1, 1, "32FC1");
   depth(1000.1, 1000);
   const bool published = base.reaches(1);
   const auto texts = stopCapture();
-  // The frame after the broken depth image runs; its colour image cannot be
-  // converted, so it runs without one.
+  // The frame after the broken depth image runs; its colour image, readable
+  // but not colour, cannot be converted, so it runs without one.
   ASSERT_TRUE(published);
   EXPECT_NEAR(stampOf(base.messages()[0]->header.stamp), 1000.1, 1e-6);
   EXPECT_EQ(linesStarting(texts, "WARN cam_1 colour image dropped").size(), 1U);

@@ -82,8 +82,13 @@ TEST_F(PipelineTest, WithoutWaitingNoFrameIsPairedAndTheAiStepIsSkipped)
 
 TEST_F(PipelineTest, DepthQueueAndLatencyTrace)
 {
+  // Small frames, and the camera info of their size.
+  auto feeds = defaultFeeds(1);
+  feeds[0].width = 8;
+  feeds[0].height = 6;
   startNode(
-    {rclcpp::Parameter("depth_rgb_wait_time_ms", 0), rclcpp::Parameter("data_flow_trace", true)});
+    {rclcpp::Parameter("depth_rgb_wait_time_ms", 0), rclcpp::Parameter("data_flow_trace", true)},
+    1000.0, feeds);
   for (int frame = 1; frame <= 75; ++frame) {
     depth(makeImage("16UC1", 8, 6, 999.75, 1000));
     if (frame == 16) {

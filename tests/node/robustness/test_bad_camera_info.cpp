@@ -68,9 +68,15 @@ TEST(BadCameraInfo, IsRefusedAndWaitedForAgainUntilAGoodOne)
     {"fy infinite", 600.0, kInfinity, 320.0, 240.0, frame, unusable.c_str()},
     {"cx NaN", 600.0, 610.0, kNaN, 240.0, frame, unusable.c_str()},
     {"fx beyond float", 1e300, 610.0, 320.0, 240.0, frame, unusable.c_str()},
+    // Every ray almost sideways: no frame would give a point.
+    {"fx below one pixel", 1e-30, 1e-30, 320.0, 240.0, frame, unusable.c_str()},
+    {"fy half a pixel", 600.0, 0.5, 320.0, 240.0, frame, unusable.c_str()},
     {"65536 x 65536 claim", 600.0, 610.0, 320.0, 240.0, frame,
       "ERROR cam_1 camera info claims a 65536x65536 image, more than 8192 pixels a side", 65536,
       65536},
+    // Camera 2's floor table would take 800 MB.
+    {"8192 x 8192 claim", 600.0, 610.0, 320.0, 240.0, frame,
+      "ERROR cam_1 camera info claims a 8192x8192 image, more than 16777216 pixels", 8192, 8192},
     {"empty frame id", 600.0, 610.0, 320.0, 240.0, "",
       "ERROR Failed to lookup transform from  to base_footprint"},
     {"good", 600.0, 610.0, 320.0, 240.0, frame, nullptr},
