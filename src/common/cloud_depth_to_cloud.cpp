@@ -209,6 +209,14 @@ void project(
     }
     std::size_t count = 0;
     for (int64_t block_begin = 0; block_begin < width; block_begin += stride) {
+      if (flags[block_begin]) {
+        // The block's first pixel: most blocks of a near view are full.
+        taken.u[count] = static_cast<int32_t>(grid.x1 + block_begin);
+        taken.v[count] = static_cast<int32_t>(v_begin);
+        taken.raw[count] = rows[0][block_begin];
+        ++count;
+        continue;
+      }
       const int64_t block_end = std::min(block_begin + stride, width);
       if (firstSet(any.data(), block_begin, block_end) == block_end) {
         // Over the empty blocks to the next valid pixel's block.  Only this
