@@ -230,7 +230,7 @@ void project(
         block_begin = next - offset % static_cast<uint32_t>(stride) - stride;
         continue;
       }
-      // The block's first valid pixel, row by row: the row of `at` has one.
+      // The block holds a valid pixel: the first, row by row.
       int64_t i = 0;
       int64_t c = block_end;
       for (; i < block_rows; ++i) {
