@@ -1,5 +1,7 @@
 #include <algorithm>
 #include <cstdint>
+#include <cstring>
+#include <vector>
 
 #include <opencv2/core.hpp>
 
@@ -10,71 +12,242 @@
 namespace
 {
 
-// The region's pixel rectangle, clipped to the image.
-struct PixelWindow
+// The region clipped to the image and cut into stride x stride blocks.  In 64
+// bits: image sides and strides up to INT_MAX cannot overflow the block bounds.
+struct BlockGrid
 {
-  int x1, y1, x2, y2;
+  int64_t x1, y1, x2, y2, stride;
+
+  BlockGrid(const BboxInfo & region, int width, int height, int requested_stride)
+  : x1(std::clamp(region.x1, 0, width)), y1(std::clamp(region.y1, 0, height)),
+    x2(std::clamp(region.x2, 0, width)), y2(std::clamp(region.y2, 0, height)),
+    stride(std::max(requested_stride, 1))
+  {
+  }
+
+  int64_t width() const {return std::max<int64_t>(x2 - x1, 0);}
+  int64_t rows() const {return (std::max<int64_t>(y2 - y1, 0) + stride - 1) / stride;}
+  int64_t columns() const {return (width() + stride - 1) / stride;}
 };
 
-PixelWindow clipRegion(const BboxInfo & region, int width, int height)
+// Index of the first non-zero byte of flags[from, to), or `to`; eight bytes
+// at a time, since most blocks of a frame hold no valid depth.
+int64_t firstSet(const uint8_t * flags, int64_t from, int64_t to)
 {
-  return {
-    std::clamp(region.x1, 0, width), std::clamp(region.y1, 0, height),
-    std::clamp(region.x2, 0, width), std::clamp(region.y2, 0, height)};
+  for (; from + 8 <= to; from += 8) {
+    uint64_t word;
+    std::memcpy(&word, flags + from, sizeof(word));
+    if (word != 0) {
+      break;
+    }
+  }
+  while (from < to && flags[from] == 0) {
+    ++from;
+  }
+  return from;
 }
 
-// Depth in metres of one pixel, scaled as a float conversion with that factor
-// would scale it.
-template<typename Pixel>
-float metres(const cv::Mat & depth, int row, int column, double scale)
+// Depths of 16-bit millimetre pixels.  The depth test runs on the raw values:
+// a pixel's metres grow with its value, so the pixels with a depth in
+// (0, depth_max) are one range of values, found once per image.
+class MillimetrePixels
 {
-  return static_cast<float>(static_cast<double>(depth.ptr<Pixel>(row)[column]) * scale);
+public:
+  MillimetrePixels(double scale, float depth_max)
+  : scale_(scale)
+  {
+    first_ = firstWhere([this](uint32_t p) {return metres(p) > 0.0F;});
+    const uint32_t end = firstWhere([this, depth_max](uint32_t p) {return !(metres(p) < depth_max);});
+    span_ = end > first_ ? end - first_ : 0;
+  }
+
+  float metres(uint32_t pixel) const
+  {
+    return static_cast<float>(static_cast<double>(pixel) * scale_);
+  }
+
+  void flag(const uint16_t * pixels, int64_t count, uint8_t * flags) const
+  {
+    const uint32_t first = first_;
+    const uint32_t span = span_;
+    for (int64_t i = 0; i < count; ++i) {
+      flags[i] = static_cast<uint32_t>(static_cast<uint16_t>(pixels[i] - first)) < span;
+    }
+  }
+
+private:
+  // The smallest pixel value from which `holds` is true, 65536 for none;
+  // `holds` must not turn false again above it.
+  template<typename Predicate>
+  static uint32_t firstWhere(Predicate holds)
+  {
+    uint32_t low = 0;
+    uint32_t high = 65536;
+    while (low < high) {
+      const uint32_t middle = (low + high) / 2;
+      if (holds(middle)) {
+        high = middle;
+      } else {
+        low = middle + 1;
+      }
+    }
+    return low;
+  }
+
+  double scale_;
+  uint32_t first_;
+  uint32_t span_;  // pixel values first_ .. first_ + span_ - 1 are valid
+};
+
+// Depths of 32-bit float pixels, metres as they are.
+class MetrePixels
+{
+public:
+  explicit MetrePixels(float depth_max)
+  : depth_max_(depth_max) {}
+
+  static float metres(float pixel) {return pixel;}
+
+  void flag(const float * pixels, int64_t count, uint8_t * flags) const
+  {
+    const float depth_max = depth_max_;
+    for (int64_t i = 0; i < count; ++i) {
+      // NaN fails both.
+      flags[i] = static_cast<uint8_t>((pixels[i] > 0.0F) & (pixels[i] < depth_max));
+    }
+  }
+
+private:
+  float depth_max_;
+};
+
+// Clears the flags of pixels (row v, columns x1 ..) whose mask byte is unset;
+// pixels outside the mask's own size count as unset.
+void applyMask(const cv::Mat & mask, int64_t v, int64_t x1, int64_t count, uint8_t * flags)
+{
+  const int64_t inside = v < mask.rows ? std::clamp<int64_t>(mask.cols - x1, 0, count) : 0;
+  const uint8_t * bytes = inside > 0 ? mask.ptr<uint8_t>(static_cast<int>(v)) + x1 : nullptr;
+  for (int64_t i = 0; i < inside; ++i) {
+    flags[i] = static_cast<uint8_t>(flags[i] & (bytes[i] != 0));
+  }
+  std::fill(flags + inside, flags + count, uint8_t{0});
 }
 
+// The pixels a block row takes, projected together so that the divisions
+// vectorise.
 template<typename Pixel>
-void project(
-  const cv::Mat & depth, double scale, const std::array<float, 4> & k, const PixelWindow & w,
-  const cv::Mat & mask, float depth_max, int stride, pcl::PointCloud<pcl::PointXYZ> & cloud)
+struct TakenPixels
+{
+  std::vector<int32_t> u, v;
+  std::vector<Pixel> raw;
+
+  explicit TakenPixels(std::size_t blocks)
+  : u(blocks), v(blocks), raw(blocks) {}
+};
+
+template<typename Pixel, typename Pixels>
+void appendPoints(
+  const Pixels & pixels, const std::array<float, 4> & k, std::size_t count,
+  const TakenPixels<Pixel> & taken, pcl::PointCloud<pcl::PointXYZ>::VectorType & points)
 {
   const float fx = k[0];
   const float fy = k[1];
   const float cx = k[2];
   const float cy = k[3];
-  const bool masked = !mask.empty();
-  // Only the pixels the mask itself holds can be set; the rest count as unset.
-  const auto inMask = [&mask](int row, int column) {
-      return row < mask.rows && column < mask.cols && mask.ptr<uint8_t>(row)[column] != 0;
-    };
-  const int rows = (stride + (w.y2 - w.y1) - 1) / stride;
-  const int columns = (stride + (w.x2 - w.x1) - 1) / stride;
-  cloud.resize(static_cast<std::size_t>(std::max(rows, 0)) * std::max(columns, 0));
-  std::size_t taken = 0;
-  for (int r = 0; r < rows; ++r) {
-    const int v_begin = std::min(w.y1 + r * stride, w.y2);
-    const int v_end = std::min(w.y1 + (r + 1) * stride, w.y2);
-    for (int c = 0; c < columns; ++c) {
-      const int u_begin = std::min(w.x1 + c * stride, w.x2);
-      const int u_end = std::min(w.x1 + (c + 1) * stride, w.x2);
-      bool found = false;
-      for (int v = v_begin; v < v_end && !found; ++v) {
-        for (int u = u_begin; u < u_end; ++u) {
-          const float d = metres<Pixel>(depth, v, u, scale);
-          if (!(d > 0.0F && d < depth_max) || (masked && !inMask(v, u))) {
-            continue;
-          }
-          pcl::PointXYZ & point = cloud.points[taken++];
-          point.x = (static_cast<float>(u) - cx) * d / fx;
-          point.y = (static_cast<float>(v) - cy) * d / fy;
-          point.z = d;
-          found = true;
-          break;
+  const std::size_t first = points.size();
+  points.resize(first + count);  // within the reserved capacity
+  pcl::PointXYZ * out = points.data() + first;
+  for (std::size_t i = 0; i < count; ++i) {
+    const float d = pixels.metres(taken.raw[i]);
+    out[i].x = (static_cast<float>(taken.u[i]) - cx) * d / fx;
+    out[i].y = (static_cast<float>(taken.v[i]) - cy) * d / fy;
+    out[i].z = d;
+  }
+}
+
+// One block row at a time: the validity of each of its pixel rows as one
+// byte per pixel, then their union, which finds the blocks holding a valid
+// pixel without visiting the empty ones.
+template<typename Pixel, typename Pixels>
+void project(
+  const cv::Mat & depth, const Pixels & pixels, const std::array<float, 4> & k,
+  const BlockGrid & grid, const cv::Mat & mask, pcl::PointCloud<pcl::PointXYZ> & cloud)
+{
+  const int64_t width = grid.width();
+  const int64_t stride = grid.stride;
+  auto & points = cloud.points;
+  points.clear();
+  cloud.width = 0;
+  cloud.height = 1;
+  if (width == 0 || grid.rows() == 0) {
+    return;  // without visiting the rows of an image with no column
+  }
+  // Reserved, not resized: the kept capacity is not written over every frame.
+  points.reserve(static_cast<std::size_t>(grid.rows() * grid.columns()));
+  const int64_t rows_per_block = std::min<int64_t>(stride, grid.y2 - grid.y1);
+  std::vector<uint8_t> flags(static_cast<std::size_t>(width * rows_per_block));
+  std::vector<uint8_t> any(static_cast<std::size_t>(width));
+  TakenPixels<Pixel> taken(static_cast<std::size_t>(grid.columns()));
+  std::vector<const Pixel *> rows(static_cast<std::size_t>(rows_per_block));
+  for (int64_t v_begin = grid.y1; v_begin < grid.y2; v_begin += stride) {
+    const int64_t block_rows = std::min(stride, grid.y2 - v_begin);
+    for (int64_t i = 0; i < block_rows; ++i) {
+      uint8_t * row = flags.data() + i * width;
+      const auto v = static_cast<int>(v_begin + i);
+      rows[i] = depth.ptr<Pixel>(v) + grid.x1;
+      pixels.flag(rows[i], width, row);
+      if (!mask.empty()) {
+        applyMask(mask, v, grid.x1, width, row);
+      }
+      if (i == 0) {
+        std::copy(row, row + width, any.begin());
+      } else {
+        for (int64_t u = 0; u < width; ++u) {
+          any[u] = static_cast<uint8_t>(any[u] | row[u]);
         }
       }
     }
+    std::size_t count = 0;
+    for (int64_t block_begin = 0; block_begin < width; block_begin += stride) {
+      if (flags[block_begin]) {
+        // The block's first pixel: most blocks of a near view are full.
+        taken.u[count] = static_cast<int32_t>(grid.x1 + block_begin);
+        taken.v[count] = static_cast<int32_t>(v_begin);
+        taken.raw[count] = rows[0][block_begin];
+        ++count;
+        continue;
+      }
+      const int64_t block_end = std::min(block_begin + stride, width);
+      if (firstSet(any.data(), block_begin, block_end) == block_end) {
+        // Over the empty blocks to the next valid pixel's block.  Only this
+        // branch moves the scan by what it reads, so that a run of full
+        // blocks does not wait on its loads.
+        const int64_t next = firstSet(any.data(), block_end, width);
+        if (next == width) {
+          break;
+        }
+        const auto offset = static_cast<uint32_t>(next - block_begin);
+        block_begin = next - offset % static_cast<uint32_t>(stride) - stride;
+        continue;
+      }
+      // The block holds a valid pixel: the first, row by row.
+      int64_t i = 0;
+      int64_t c = block_end;
+      for (; i < block_rows; ++i) {
+        const uint8_t * row = flags.data() + i * width;
+        c = row[block_begin] ? block_begin : firstSet(row, block_begin + 1, block_end);
+        if (c < block_end) {
+          break;
+        }
+      }
+      taken.u[count] = static_cast<int32_t>(grid.x1 + c);
+      taken.v[count] = static_cast<int32_t>(v_begin + i);
+      taken.raw[count] = rows[i][c];
+      ++count;
+    }
+    appendPoints(pixels, k, count, taken, points);
   }
-  cloud.resize(taken);
-  cloud.width = static_cast<uint32_t>(taken);
-  cloud.height = 1;
+  cloud.width = static_cast<uint32_t>(points.size());
 }
 
 }  // namespace
@@ -86,27 +259,26 @@ void Cloud::depthToCloud(
 {
   // Shares the message's pixels; cv_bridge has checked size and step.
   const cv::Mat depth = cv_bridge::toCvShare(depth_msg, depth_msg->encoding)->image;
-  const double scale = depthScale(depth_msg->encoding);
-  const PixelWindow window = clipRegion(region, depth.cols, depth.rows);
-  stride = std::max(stride, 1);
+  const BlockGrid grid(region, depth.cols, depth.rows, stride);
   const float depth_max = cloud_para_.depth_max;
   switch (depth.type()) {
     case CV_16UC1:
-      project<uint16_t>(depth, scale, intrinsics, window, region.mask, depth_max, stride, *cloud);
+      project<uint16_t>(
+        depth, MillimetrePixels(depthScale(depth_msg->encoding), depth_max), intrinsics, grid,
+        region.mask, *cloud);
       break;
     case CV_32FC1:
-      project<float>(depth, scale, intrinsics, window, region.mask, depth_max, stride, *cloud);
+      project<float>(depth, MetrePixels(depth_max), intrinsics, grid, region.mask, *cloud);
       break;
     default: {
-        // Any other single-channel depth is converted once to float.
+        // Any other single-channel depth is converted once to float metres.
         cv::Mat converted;
         depth.convertTo(converted, CV_32F);
         if (converted.channels() != 1) {
           throw cv_bridge::Exception(
                   "depth image \"" + depth_msg->encoding + "\" has more than one channel");
         }
-        project<float>(
-          converted, scale, intrinsics, window, region.mask, depth_max, stride, *cloud);
+        project<float>(converted, MetrePixels(depth_max), intrinsics, grid, region.mask, *cloud);
       }
   }
 }

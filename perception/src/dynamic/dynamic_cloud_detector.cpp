@@ -4,9 +4,8 @@
 #include <cmath>
 #include <utility>
 
-#include <opencv2/imgproc.hpp>
-
 #include "voxel_labels.hpp"
+#include "window_min_depth.hpp"
 
 namespace pelorin
 {
@@ -142,7 +141,8 @@ void DynamicCloudDetector::LabelPoints(const Cloud& obstacle,
       {
         continue;  // outside the earlier view: no evidence
       }
-      const float seen = frame.min_depth.at<float>(static_cast<int>(v), static_cast<int>(u));
+      const float seen = WindowMinDepth(
+        frame.depth, static_cast<int>(v), static_cast<int>(u), params_.neighbourhood_px);
       const float margin = params_.depth_margin + params_.relative_margin * z * z;
       if (seen > 0.0F && seen > z + margin) {
         ++violations[i];
@@ -156,23 +156,9 @@ void DynamicCloudDetector::LabelPoints(const Cloud& obstacle,
 
 void DynamicCloudDetector::PushHistory(const cv::Mat& depth, const Eigen::Isometry3f& odom_from_cam)
 {
-  // Holes, NaN and negative depths become 0; the window minimum then spreads them, so that
-  // a point near a hole or a depth edge finds no evidence rather than the far side of the edge.
-  cv::Mat clean(depth.size(), CV_32FC1);
-  for (int r = 0; r < depth.rows; ++r) {
-    const float* in = depth.ptr<float>(r);
-    float* out = clean.ptr<float>(r);
-    for (int c = 0; c < depth.cols; ++c) {
-      out[c] = (std::isfinite(in[c]) && in[c] > 0.0F) ? in[c] : 0.0F;
-    }
-  }
+  // Kept as it is: the few pixels the later frames look at are judged then.
   HistoryFrame frame;
-  if (params_.neighbourhood_px > 0) {
-    const int side = 2 * params_.neighbourhood_px + 1;
-    cv::erode(clean, frame.min_depth, cv::getStructuringElement(cv::MORPH_RECT, {side, side}));
-  } else {
-    frame.min_depth = clean;
-  }
+  frame.depth = depth;
   frame.odom_to_cam = odom_from_cam.inverse();
   history_.push_back(std::move(frame));
   while (static_cast<int>(history_.size()) > params_.history_length) {

@@ -56,7 +56,9 @@ public:
             float max_depth);
 
   // obstacle: base frame; depth: metres, CV_32FC1, the Init size; pose: base in odom.
-  // Bad inputs are dropped: no labels, no motion reported.
+  // Bad inputs are dropped: no labels, no motion reported.  The depth image is kept
+  // as history without a copy (cv::Mat shares its pixels): pass a new image every
+  // frame and do not write into it afterwards.
   void Update(std::shared_ptr<const Cloud> obstacle, const cv::Mat& depth,
               const geometry_msgs::msg::Pose& base_in_odom);
 
@@ -72,7 +74,7 @@ public:
 private:
   struct HistoryFrame
   {
-    cv::Mat min_depth;             // window minimum of the depth, 0 where any hole is near
+    cv::Mat depth;                 // metres, shared with the caller's image
     Eigen::Isometry3f odom_to_cam;
   };
 
