@@ -108,12 +108,16 @@ Refusal refusal(const sensor_msgs::msg::Image & image, int kind, const cv::Size 
 // True when a readable one-channel image has no non-zero pixel; read in place.
 bool allZero(const sensor_msgs::msg::Image & image)
 {
-  const int row_bytes =
-    static_cast<int>(image.width) * (sensor_msgs::image_encodings::bitDepth(image.encoding) / 8);
-  const cv::Mat bytes(
-    static_cast<int>(image.height), row_bytes, CV_8UC1, const_cast<uint8_t *>(image.data.data()),
-    image.step);
-  return cv::countNonZero(bytes) == 0;
+  // Row by row in 64-bit offsets: a row may hold more bytes than an int counts.
+  const uint64_t row_bytes =
+    uint64_t{image.width} * (sensor_msgs::image_encodings::bitDepth(image.encoding) / 8);
+  for (uint64_t row = 0; row < image.height; ++row) {
+    const uint8_t * begin = image.data.data() + row * image.step;
+    if (std::any_of(begin, begin + row_bytes, [](uint8_t byte) {return byte != 0;})) {
+      return false;
+    }
+  }
+  return true;
 }
 
 }  // namespace
