@@ -51,7 +51,8 @@ struct Refusal
 // cv_bridge multiplies height by step in 32 bits, so the layout is checked
 // here in 64: a 65536 x 65536 claim over no data would pass its check and be
 // read far out of bounds.  A depth image must also be one channel of the
-// camera info's size, the size its intrinsics are for.
+// camera info's size, the size its intrinsics are for (any size while none
+// is known).
 Refusal refusal(const sensor_msgs::msg::Image & image, int kind, const cv::Size & depth_size)
 {
   namespace enc = sensor_msgs::image_encodings;
@@ -95,8 +96,8 @@ Refusal refusal(const sensor_msgs::msg::Image & image, int kind, const cv::Size 
     return {kKeyDepthChannels, "depth image has " + std::to_string(channels) + " channels (" +
       image.encoding + "), expected one"};
   }
-  if (image.width != static_cast<uint32_t>(depth_size.width) ||
-    image.height != static_cast<uint32_t>(depth_size.height))
+  if (!depth_size.empty() && (image.width != static_cast<uint32_t>(depth_size.width) ||
+    image.height != static_cast<uint32_t>(depth_size.height)))
   {
     return {kKeyDepthSize, "depth image " + what + " is not the camera info's size " +
       std::to_string(depth_size.width) + "x" + std::to_string(depth_size.height) +
@@ -198,8 +199,10 @@ bool DepthCamera::checkData(const sensor_msgs::msg::Image::ConstSharedPtr & msg,
   const double now = TimeToDouble(node_->now());
   const double stamp = TimeToDouble(msg->header);
   const char * name = kind == 0 ? "rgb" : "depth";
-  // The size is the depth callback's: each of its frames writes it.
-  const Refusal refused = refusal(*msg, kind, kind == 1 ? cameraInfoImageSize() : cv::Size());
+  // The camera info's size, or, from a camera info without one, the first
+  // frame's: the depth callback alone writes it, with each frame it takes.
+  const Refusal refused =
+    refusal(*msg, kind, kind == 1 ? cv::Size(image_width_, image_height_) : cv::Size());
   if (refused.key != 0) {
     if (claimReport(refused.key, now)) {
       QLOG_ERROR("camera{} {}", camera_id_, refused.why);

@@ -1,6 +1,6 @@
 // Camera infos a driver sends before it is calibrated or configured: each is
 // refused with 100700001 and waited for again, and the good one after them
-// starts a camera whose frames come out finite.
+// (without an image size) starts a camera whose frames come out finite.
 #include <algorithm>
 #include <cmath>
 #include <future>
@@ -79,7 +79,8 @@ TEST(BadCameraInfo, IsRefusedAndWaitedForAgainUntilAGoodOne)
       "ERROR cam_1 camera info claims a 8192x8192 image, more than 16777216 pixels", 8192, 8192},
     {"empty frame id", 600.0, 610.0, 320.0, 240.0, "",
       "ERROR Failed to lookup transform from  to base_footprint"},
-    {"good", 600.0, 610.0, 320.0, 240.0, frame, nullptr},
+    // Some drivers leave the size out: the frames then tell it.
+    {"good, without a size", 600.0, 610.0, 320.0, 240.0, frame, nullptr, 0, 0},
   };
   // The harness's own answers go to a topic nobody waits on.
   auto feeds = defaultFeeds(1);
@@ -106,7 +107,7 @@ TEST(BadCameraInfo, IsRefusedAndWaitedForAgainUntilAGoodOne)
   Recorder<sensor_msgs::msg::PointCloud2> base(harness.peer(), "/cam1_base_cloud");
   auto depth = harness.peer()->create_publisher<sensor_msgs::msg::Image>(
     "/camera_01/depth/image_raw", 1);
-  auto wall = makeImage("16UC1", 640, 400, harness.node()->now().seconds(), 1000);
+  auto wall = makeImage("16UC1", 640, 480, harness.node()->now().seconds(), 1000);
   wall.header.frame_id = frame;
   depth->publish(wall);
   ASSERT_TRUE(base.reaches(1));
