@@ -8,9 +8,29 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <fstream>
+#include <string>
 
 namespace node_test
 {
+namespace
+{
+
+// Whether the process has a handler for SIGINT, from its caught-signal mask.
+bool catchesSigint(pid_t pid)
+{
+  std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+  std::string line;
+  while (std::getline(status, line)) {
+    if (line.rfind("SigCgt:", 0) == 0) {
+      const unsigned long long mask = std::strtoull(line.c_str() + 7, nullptr, 16);
+      return (mask >> (SIGINT - 1)) & 1U;
+    }
+  }
+  return false;
+}
+
+}  // namespace
 
 ProcessResult runProcess(
   const std::string & program, const std::vector<std::string> & args,
@@ -49,7 +69,9 @@ ProcessResult runProcess(
   while (true) {
     const auto elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(
       std::chrono::steady_clock::now() - start);
-    if (!interrupted && interrupt_after.count() > 0 && elapsed >= interrupt_after) {
+    if (!interrupted && interrupt_after.count() > 0 && elapsed >= interrupt_after &&
+      catchesSigint(child))
+    {
       kill(child, SIGINT);
       interrupted = true;
     }

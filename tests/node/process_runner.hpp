@@ -15,10 +15,10 @@ struct ProcessResult
 };
 
 // Runs `program` with `args` and the extra environment entries ("NAME=value";
-// "NAME" alone removes the variable).  When `interrupt_when` is given, SIGINT
-// is sent once it returns true for the output read so far (or after
-// `interrupt_after` when it is empty and the time is non-zero).  The child is
-// killed if it runs longer than `limit`.
+// "NAME" alone removes the variable).  When `interrupt_after` is non-zero,
+// SIGINT is sent once that time has passed and the child catches SIGINT: a
+// slow start (a sanitizer build on a loaded machine) must not meet the
+// default action.  The child is killed if it runs longer than `limit`.
 ProcessResult runProcess(
   const std::string & program, const std::vector<std::string> & args,
   const std::vector<std::string> & environment,
