@@ -16,6 +16,8 @@ namespace pelorin::perception {
 struct VoxelGridFilter::State {
   float inverse_leaf[3];
   unsigned int min_points;
+  pcl::PointCloud<pcl::PointXYZ>::VectorType finite;  // of a cloud with invalid points
+  std::vector<std::uint32_t> indices;                   // voxel of each finite point
   voxel::VoxelSums sums;
   std::vector<voxel::VoxelSum> kept;
   std::vector<voxel::VoxelSum> scratch;
@@ -49,9 +51,19 @@ void VoxelGridFilter::filter(const pcl::PointCloud<pcl::PointXYZ>& in, pcl::Poin
       out = in;
       return;
     }
-    for (const pcl::PointXYZ& p : in.points) {
-      if (voxel::isFinite(p)) s.sums.add(grid->index(p), p);
+    const pcl::PointCloud<pcl::PointXYZ>::VectorType* points = &in.points;
+    if (!bounds.all_finite) {
+      s.finite.clear();
+      for (const pcl::PointXYZ& p : in.points) {
+        if (voxel::isFinite(p)) s.finite.push_back(p);
+      }
+      points = &s.finite;
     }
+    // The voxel numbers first, in a loop of their own that the compiler
+    // vectorises; the summing loop branches on every new voxel.
+    s.indices.resize(points->size());
+    for (std::size_t i = 0; i < points->size(); ++i) s.indices[i] = grid->index((*points)[i]);
+    s.sums.add(*points, s.indices);
   }
 
   s.kept.clear();

@@ -1,11 +1,21 @@
 #include "voxel_indexer.hpp"
 
 #include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <cstring>
 #include <limits>
 
 namespace pelorin::perception::voxel {
 
-Bounds finiteBounds(const pcl::PointCloud<pcl::PointXYZ>& cloud) {
+namespace {
+
+// A point as four lanes: x, y, z and the padding.  GCC and Clang lower these
+// to SSE or NEON, or to plain code where neither exists.
+using Lanes = float __attribute__((vector_size(16)));
+using LaneFlags = std::int32_t __attribute__((vector_size(16)));
+
+Bounds boundsSkippingInvalidPoints(const pcl::PointCloud<pcl::PointXYZ>& cloud) {
   // Branch-free: a point with a NaN or infinite coordinate becomes NaN, which
   // std::min and std::max with the NaN second pass over.
   float lo_x = std::numeric_limits<float>::max(), lo_y = lo_x, lo_z = lo_x;
@@ -16,7 +26,31 @@ Bounds finiteBounds(const pcl::PointCloud<pcl::PointXYZ>& cloud) {
     lo_x = std::min(lo_x, x), lo_y = std::min(lo_y, y), lo_z = std::min(lo_z, z);
     hi_x = std::max(hi_x, x), hi_y = std::max(hi_y, y), hi_z = std::max(hi_z, z);
   }
-  return Bounds{{lo_x, lo_y, lo_z}, {hi_x, hi_y, hi_z}};
+  return Bounds{{lo_x, lo_y, lo_z}, {hi_x, hi_y, hi_z}, false};
+}
+
+}  // namespace
+
+Bounds finiteBounds(const pcl::PointCloud<pcl::PointXYZ>& cloud) {
+  // First the bounds of every coordinate, a whole point per step: the
+  // comparisons pass over NaN and an infinity shows in the bounds.  Clouds
+  // from depth images have neither; a cloud with either is looked at again
+  // point by point.
+  Lanes lo = Lanes{} + std::numeric_limits<float>::max();
+  Lanes hi = Lanes{} + std::numeric_limits<float>::lowest();
+  LaneFlags nan{};
+  for (const pcl::PointXYZ& p : cloud.points) {
+    Lanes v;
+    std::memcpy(&v, p.data, sizeof v);
+    lo = v < lo ? v : lo;
+    hi = hi < v ? v : hi;
+    nan |= v != v;
+  }
+  bool all_finite = (nan[0] | nan[1] | nan[2]) == 0;
+  for (int a = 0; a < 3; ++a) all_finite = all_finite && std::isfinite(lo[a]) && std::isfinite(hi[a]);
+  if (!all_finite) return boundsSkippingInvalidPoints(cloud);
+  // + 0: -0 becomes +0, as in the pass point by point.
+  return Bounds{{lo[0] + 0.0f, lo[1] + 0.0f, lo[2] + 0.0f}, {hi[0] + 0.0f, hi[1] + 0.0f, hi[2] + 0.0f}, true};
 }
 
 std::optional<VoxelIndexer> VoxelIndexer::over(const Bounds& bounds, const float inverse_leaf[3]) {

@@ -17,6 +17,7 @@ inline bool isFinite(const pcl::PointXYZ& p) {
 struct Bounds {
   float min[3];
   float max[3];
+  bool all_finite;  // no point has a NaN or infinite coordinate
 
   bool empty() const { return !(min[0] <= max[0]); }
 };

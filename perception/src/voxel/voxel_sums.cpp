@@ -14,6 +14,26 @@ void VoxelSums::clear() {
   sums_.clear();
 }
 
+void VoxelSums::add(const pcl::PointCloud<pcl::PointXYZ>::VectorType& points,
+                    const std::vector<std::uint32_t>& indices) {
+  // Neighbouring pixels mostly share a voxel: a run of points in one voxel
+  // is summed in registers, in the same order, and stored once.
+  const std::size_t n = points.size();
+  for (std::size_t i = 0; i < n;) {
+    const std::uint32_t index = indices[i];
+    PointSum& stored = sumOf(index);
+    PointSum sum = stored;
+    do {
+      sum.x += points[i].x;
+      sum.y += points[i].y;
+      sum.z += points[i].z;
+      ++sum.count;
+      ++i;
+    } while (i < n && indices[i] == index);
+    stored = sum;
+  }
+}
+
 std::uint32_t VoxelSums::insert(std::uint32_t index) {
   if (kLoadDivisor * (sums_.size() + 1) > buckets_.size()) {
     buckets_.assign(2 * buckets_.size(), kEmpty);

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <vector>
 
+#include <pcl/point_cloud.h>
 #include <pcl/point_types.h>
 
 namespace pelorin::perception::voxel {
@@ -33,14 +34,8 @@ class VoxelSums {
   // Forgets the last frame.
   void clear();
 
-  void add(std::uint32_t index, const pcl::PointXYZ& p) {
-    const std::uint32_t position = buckets_[bucketOf(index)];
-    PointSum& sum = sums_[position != kEmpty ? position : insert(index)].points;
-    sum.x += p.x;
-    sum.y += p.y;
-    sum.z += p.z;
-    ++sum.count;
-  }
+  // Adds finite points in order, point i to voxel `indices[i]`.
+  void add(const pcl::PointCloud<pcl::PointXYZ>::VectorType& points, const std::vector<std::uint32_t>& indices);
 
   // In the order the voxels were first met.
   const std::vector<VoxelSum>& sums() const { return sums_; }
@@ -56,6 +51,11 @@ class VoxelSums {
     std::uint32_t bucket = (index * 2654435769u) >> shift_;
     while (buckets_[bucket] != kEmpty && sums_[buckets_[bucket]].index != index) bucket = (bucket + 1) & mask;
     return bucket;
+  }
+
+  PointSum& sumOf(std::uint32_t index) {
+    const std::uint32_t position = buckets_[bucketOf(index)];
+    return sums_[position != kEmpty ? position : insert(index)].points;
   }
 
   // Position in sums_ of a new voxel's zero sum.

@@ -74,19 +74,21 @@ cv::Mat loadDepth(const DepthFrame& frame) {
   return metres;
 }
 
-pcl::PointCloud<pcl::PointXYZ> loadCloud(const DepthFrame& frame, int stride, float max_depth) {
+pcl::PointCloud<pcl::PointXYZ> cloudOf(const cv::Mat& metres, const Intrinsics& k, int stride, float max_depth) {
   pcl::PointCloud<pcl::PointXYZ> cloud;
-  const cv::Mat depth = loadDepth(frame);
-  const Intrinsics& k = frame.intrinsics;
-  for (int v = 0; v < depth.rows; v += stride) {
-    for (int u = 0; u < depth.cols; u += stride) {
-      const float d = depth.at<float>(v, u);
+  for (int v = 0; v < metres.rows; v += stride) {
+    for (int u = 0; u < metres.cols; u += stride) {
+      const float d = metres.at<float>(v, u);
       if (d > 0.0f && d < max_depth) {
         cloud.push_back(pcl::PointXYZ((u - k.cx) * d / k.fx, (v - k.cy) * d / k.fy, d));
       }
     }
   }
   return cloud;
+}
+
+pcl::PointCloud<pcl::PointXYZ> loadCloud(const DepthFrame& frame, int stride, float max_depth) {
+  return cloudOf(loadDepth(frame), frame.intrinsics, stride, max_depth);
 }
 
 }  // namespace recorded

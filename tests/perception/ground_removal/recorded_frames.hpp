@@ -33,6 +33,11 @@ std::vector<DepthFrame> listFrames(const std::string& folder);
 // image cannot be read.
 cv::Mat loadDepth(const DepthFrame& frame);
 
+// A depth image in metres as a camera-frame cloud (x right, y down, z
+// forward), the first pixel of each stride x stride block, depths in
+// (0, max_depth).
+pcl::PointCloud<pcl::PointXYZ> cloudOf(const cv::Mat& metres, const Intrinsics& k, int stride, float max_depth);
+
 // The frame's depth as a camera-frame cloud (x right, y down, z forward), one
 // point per stride x stride block, depths in (0, max_depth).  Empty when the
 // image cannot be read.

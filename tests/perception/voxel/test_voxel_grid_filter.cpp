@@ -3,7 +3,11 @@
 // meets clouds of every kind one after another, as a camera's filter does.
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cmath>
+#include <cstdint>
+#include <cstring>
+#include <map>
 #include <cstdlib>
 #include <limits>
 #include <new>
@@ -16,6 +20,9 @@
 
 #include "pelorin/perception/voxel_grid_filter.hpp"
 #include "recorded_frames.hpp"
+#include "scene/camera.hpp"
+#include "scene/render.hpp"
+#include "scene/stock_rooms.hpp"
 
 namespace {
 
@@ -81,6 +88,17 @@ Cloud withInvalidPoints(std::size_t every) {
   }
   cloud.width = 100;
   cloud.height = 50;
+  cloud.is_dense = false;
+  return cloud;
+}
+
+// Points with a NaN or infinite coordinate beside finite ones far off: they
+// are dropped whole and must not widen the grid past PCL's voxel limit.
+Cloud invalidBesideFarCoordinates() {
+  Cloud cloud = uniform(2000, 1.0f, {0.0f, 0.0f, 1.0f}, 4);
+  cloud.push_back({kNaN, 1.0e9f, -1.0e9f});
+  cloud.push_back({1.0e9f, kInf, 1.0e9f});
+  cloud.push_back({-1.0e9f, -1.0e9f, -kInf});
   cloud.is_dense = false;
   return cloud;
 }
@@ -160,7 +178,7 @@ void expectSame(const Cloud& ours, const Cloud& pcl) {
 
 using NamedClouds = std::vector<std::pair<std::string, Cloud>>;
 
-NamedClouds syntheticClouds(const Settings& s) {
+NamedClouds ordinaryClouds(const Settings& s) {
   return {
       {"2 m camera-like", uniform(20000, 2.0f, {0.0f, 0.0f, 1.0f}, 1)},
       {"0.2 m dense", uniform(3000, 0.2f, {0.0f, 0.0f, 0.5f}, 2)},
@@ -168,11 +186,18 @@ NamedClouds syntheticClouds(const Settings& s) {
       {"5 m off the origin", uniform(5000, 5.0f, {-3.0f, 2.0f, -10.0f}, 3)},
       {"NaN and inf", withInvalidPoints(7)},
       {"only NaN and inf", withInvalidPoints(1)},
+      {"NaN and inf beside far coordinates", invalidBesideFarCoordinates()},
       {"on voxel faces", onFaces(s)},
-      {"46340^2 voxels", spanning(s, 46340.0f)},
-      {"46341^2 voxels", spanning(s, 46341.0f)},
-      {"3.5e7 m along x", farAlongX()},
   };
+}
+
+// Boxes at PCL's voxel limit, and one where its float arithmetic merges voxels.
+NamedClouds syntheticClouds(const Settings& s) {
+  NamedClouds clouds = ordinaryClouds(s);
+  clouds.emplace_back("46340^2 voxels", spanning(s, 46340.0f));
+  clouds.emplace_back("46341^2 voxels", spanning(s, 46341.0f));
+  clouds.emplace_back("3.5e7 m along x", farAlongX());
+  return clouds;
 }
 
 // One filter takes every cloud in turn, into one output cloud and in place.
@@ -206,6 +231,63 @@ TEST(VoxelGridFilter, GivesWhatPclVoxelGridGivesOnRecordedFrames) {
   // The 2.5 cm leaves only: larger voxels hold so many points that PCL's
   // float sums stray from the centroid by more than 1e-6.
   for (std::size_t k = 0; k < 3; ++k) expectSameAsPcl(kSettings[k], clouds);
+}
+
+// Each centroid as the filter has always given it: the double sums of the
+// voxel's finite points, taken in cloud order, over their count; voxels in
+// PCL's order, by z, y and x cell.  Compared bit for bit.
+Cloud doubleSumsInCloudOrder(const Cloud& in, const Settings& s) {
+  struct Sum {
+    double x = 0.0, y = 0.0, z = 0.0;
+    unsigned count = 0;
+  };
+  const auto cell = [&](float v, int axis) {
+    return static_cast<std::int64_t>(std::floor(v * (1.0f / s.leaf[axis])));
+  };
+  std::map<std::array<std::int64_t, 3>, Sum> voxels;
+  for (const pcl::PointXYZ& p : in) {
+    if (!std::isfinite(p.x) || !std::isfinite(p.y) || !std::isfinite(p.z)) continue;
+    Sum& sum = voxels[{cell(p.z, 2), cell(p.y, 1), cell(p.x, 0)}];
+    sum.x += p.x, sum.y += p.y, sum.z += p.z, ++sum.count;
+  }
+  Cloud out;
+  for (const auto& [key, sum] : voxels) {
+    const double n = sum.count;
+    if (sum.count >= s.min_points) {
+      out.push_back({static_cast<float>(sum.x / n), static_cast<float>(sum.y / n), static_cast<float>(sum.z / n)});
+    }
+  }
+  return out;
+}
+
+TEST(VoxelGridFilter, CentroidsAreDoubleSumsInCloudOrder) {
+  NamedClouds clouds = ordinaryClouds(kSettings[0]);
+  scene::Camera camera;
+  camera.intrinsics = {640, 400, 600.0f, 610.0f, 320.0f, 240.0f};
+  camera.base_from_optical = scene::mountPose(0.1f, 0.35f, 0.45f);
+  camera.noise = scene::structuredLightNoise(7);
+  const cv::Mat room = scene::render(scene::furnishedRoom(), camera).depth;
+  for (const int stride : {1, 2}) {
+    clouds.emplace_back("generated room, stride " + std::to_string(stride),
+                        recorded::cloudOf(room, {600.0f, 610.0f, 320.0f, 240.0f}, stride, 4.0f));
+  }
+  const std::string folder = recorded::dataFolder();
+  if (!folder.empty()) {
+    for (const recorded::DepthFrame& frame : recorded::listFrames(folder)) {
+      clouds.emplace_back(frame.name, recorded::loadCloud(frame, 2, 4.0f));
+    }
+  }
+  for (const Settings& s : {kSettings[0], kSettings[3]}) {
+    VoxelGridFilter filter(s.leaf[0], s.leaf[1], s.leaf[2], s.min_points);
+    Cloud out;
+    for (const auto& [name, cloud] : clouds) {
+      SCOPED_TRACE(name + ", min points " + std::to_string(s.min_points));
+      filter.filter(cloud, out);
+      const Cloud expected = doubleSumsInCloudOrder(cloud, s);
+      ASSERT_EQ(out.size(), expected.size());
+      EXPECT_EQ(0, std::memcmp(out.points.data(), expected.points.data(), out.size() * sizeof(pcl::PointXYZ)));
+    }
+  }
 }
 
 TEST(VoxelGridFilter, AllocatesNothingOnceFramesStopGrowing) {
