@@ -134,34 +134,40 @@ void applyMask(const cv::Mat & mask, int64_t v, int64_t x1, int64_t count, uint8
 }
 
 // The pixels a block row takes, projected together so that the divisions
-// vectorise.
+// vectorise: first into one array per coordinate, then into the points.
 template<typename Pixel>
 struct TakenPixels
 {
   std::vector<int32_t> u, v;
   std::vector<Pixel> raw;
+  std::vector<float> x, y, z;
 
   explicit TakenPixels(std::size_t blocks)
-  : u(blocks), v(blocks), raw(blocks) {}
+  : u(blocks), v(blocks), raw(blocks), x(blocks), y(blocks), z(blocks) {}
 };
 
 template<typename Pixel, typename Pixels>
 void appendPoints(
   const Pixels & pixels, const std::array<float, 4> & k, std::size_t count,
-  const TakenPixels<Pixel> & taken, pcl::PointCloud<pcl::PointXYZ>::VectorType & points)
+  TakenPixels<Pixel> & taken, pcl::PointCloud<pcl::PointXYZ>::VectorType & points)
 {
   const float fx = k[0];
   const float fy = k[1];
   const float cx = k[2];
   const float cy = k[3];
+  for (std::size_t i = 0; i < count; ++i) {
+    const float d = pixels.metres(taken.raw[i]);
+    taken.x[i] = (static_cast<float>(taken.u[i]) - cx) * d / fx;
+    taken.y[i] = (static_cast<float>(taken.v[i]) - cy) * d / fy;
+    taken.z[i] = d;
+  }
   const std::size_t first = points.size();
   points.resize(first + count);  // within the reserved capacity
   pcl::PointXYZ * out = points.data() + first;
   for (std::size_t i = 0; i < count; ++i) {
-    const float d = pixels.metres(taken.raw[i]);
-    out[i].x = (static_cast<float>(taken.u[i]) - cx) * d / fx;
-    out[i].y = (static_cast<float>(taken.v[i]) - cy) * d / fy;
-    out[i].z = d;
+    out[i].x = taken.x[i];
+    out[i].y = taken.y[i];
+    out[i].z = taken.z[i];
   }
 }
 

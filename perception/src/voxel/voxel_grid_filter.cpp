@@ -1,5 +1,6 @@
 #include "pelorin/perception/voxel_grid_filter.hpp"
 
+#include <algorithm>
 #include <optional>
 #include <stdexcept>
 #include <string>
@@ -17,7 +18,7 @@ struct VoxelGridFilter::State {
   float inverse_leaf[3];
   unsigned int min_points;
   pcl::PointCloud<pcl::PointXYZ>::VectorType finite;  // of a cloud with invalid points
-  std::vector<std::uint32_t> indices;                   // voxel of each finite point
+  std::vector<std::uint32_t> indices;                   // voxels of a chunk of points
   voxel::VoxelSums sums;
   std::vector<voxel::VoxelSum> kept;
   std::vector<voxel::VoxelSum> scratch;
@@ -60,10 +61,16 @@ void VoxelGridFilter::filter(const pcl::PointCloud<pcl::PointXYZ>& in, pcl::Poin
       points = &s.finite;
     }
     // The voxel numbers first, in a loop of their own that the compiler
-    // vectorises; the summing loop branches on every new voxel.
-    s.indices.resize(points->size());
-    for (std::size_t i = 0; i < points->size(); ++i) s.indices[i] = grid->index((*points)[i]);
-    s.sums.add(*points, s.indices);
+    // vectorises, since the summing loop branches on every new voxel; a
+    // thousand points at a time, which the summing finds still in cache.
+    constexpr std::size_t kChunk = 1024;
+    s.indices.resize(kChunk);
+    for (std::size_t begin = 0; begin < points->size(); begin += kChunk) {
+      const std::size_t count = std::min(kChunk, points->size() - begin);
+      const pcl::PointXYZ* chunk = points->data() + begin;
+      for (std::size_t i = 0; i < count; ++i) s.indices[i] = grid->index(chunk[i]);
+      s.sums.add(chunk, s.indices.data(), count);
+    }
   }
 
   s.kept.clear();

@@ -14,12 +14,10 @@ void VoxelSums::clear() {
   sums_.clear();
 }
 
-void VoxelSums::add(const pcl::PointCloud<pcl::PointXYZ>::VectorType& points,
-                    const std::vector<std::uint32_t>& indices) {
+void VoxelSums::add(const pcl::PointXYZ* points, const std::uint32_t* indices, std::size_t count) {
   // Neighbouring pixels mostly share a voxel: a run of points in one voxel
   // is summed in registers, in the same order, and stored once.
-  const std::size_t n = points.size();
-  for (std::size_t i = 0; i < n;) {
+  for (std::size_t i = 0; i < count;) {
     const std::uint32_t index = indices[i];
     PointSum& stored = sumOf(index);
     PointSum sum = stored;
@@ -29,7 +27,7 @@ void VoxelSums::add(const pcl::PointCloud<pcl::PointXYZ>::VectorType& points,
       sum.z += points[i].z;
       ++sum.count;
       ++i;
-    } while (i < n && indices[i] == index);
+    } while (i < count && indices[i] == index);
     stored = sum;
   }
 }

@@ -4,7 +4,6 @@
 #include <cstdint>
 #include <vector>
 
-#include <pcl/point_cloud.h>
 #include <pcl/point_types.h>
 
 namespace pelorin::perception::voxel {
@@ -34,8 +33,8 @@ class VoxelSums {
   // Forgets the last frame.
   void clear();
 
-  // Adds finite points in order, point i to voxel `indices[i]`.
-  void add(const pcl::PointCloud<pcl::PointXYZ>::VectorType& points, const std::vector<std::uint32_t>& indices);
+  // Adds `count` finite points in order, point i to voxel `indices[i]`.
+  void add(const pcl::PointXYZ* points, const std::uint32_t* indices, std::size_t count);
 
   // In the order the voxels were first met.
   const std::vector<VoxelSum>& sums() const { return sums_; }
