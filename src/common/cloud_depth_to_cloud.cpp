@@ -215,13 +215,26 @@ void project(
     }
     std::size_t count = 0;
     for (int64_t block_begin = 0; block_begin < width; block_begin += stride) {
-      if (flags[block_begin]) {
-        // The block's first pixel: most blocks of a near view are full.
-        taken.u[count] = static_cast<int32_t>(grid.x1 + block_begin);
-        taken.v[count] = static_cast<int32_t>(v_begin);
-        taken.raw[count] = rows[0][block_begin];
-        ++count;
-        continue;
+      // A run of blocks whose first pixel is valid, as most blocks of a near
+      // view are, takes that pixel in a loop of its own with few values live.
+      {
+        const uint8_t * first_row = flags.data();
+        const Pixel * pixel_row = rows[0];
+        const auto u0 = static_cast<int32_t>(grid.x1);
+        const auto v = static_cast<int32_t>(v_begin);
+        int32_t * taken_u = taken.u.data();
+        int32_t * taken_v = taken.v.data();
+        Pixel * taken_raw = taken.raw.data();
+        while (block_begin < width && first_row[block_begin]) {
+          taken_u[count] = u0 + static_cast<int32_t>(block_begin);
+          taken_v[count] = v;
+          taken_raw[count] = pixel_row[block_begin];
+          ++count;
+          block_begin += stride;
+        }
+        if (block_begin >= width) {
+          break;
+        }
       }
       const int64_t block_end = std::min(block_begin + stride, width);
       if (firstSet(any.data(), block_begin, block_end) == block_end) {
