@@ -28,30 +28,34 @@ void FloorCandidates::resize(const PolarGrid& grid) {
 
 void FloorCandidates::sample(const pcl::PointCloud<pcl::PointXYZ>& cloud, const std::vector<float>& range,
                              const std::vector<float>& position, const PolarGrid& grid, float band) {
+  // Each point's cell once, for the three passes below.
+  cell_.resize(cloud.size());
+  for (std::size_t i = 0; i < cloud.size(); ++i) {
+    const int b = grid.binOf(range[i]);  // -1 also for NaN
+    cell_[i] = b < 0 ? -1 : grid.segmentOf(position[i]) * grid.bins + b;
+  }
   // The floor band of each bin starts at its lowest point; its mean is then
   // taken again over a band centred on it, which undoes the pull of the noise
   // below the floor that the lowest point sits in.
-  lowestBands(cloud, range, position, grid, band);
-  meanOfBands(cloud, range, position, grid, 0.5f * band);
+  lowestBands(cloud, band);
+  meanOfBands(cloud, range, 0.5f * band);
   for (std::size_t cell = 0; cell < bands_.size(); ++cell) {
     if (candidates_[cell].valid) {
       bands_[cell] = {candidates_[cell].height - band, candidates_[cell].height + band};
     }
   }
-  meanOfBands(cloud, range, position, grid, band);
+  meanOfBands(cloud, range, band);
   steadyNoise(grid);
 }
 
-void FloorCandidates::lowestBands(const pcl::PointCloud<pcl::PointXYZ>& cloud, const std::vector<float>& range,
-                                  const std::vector<float>& position, const PolarGrid& grid, float band) {
+void FloorCandidates::lowestBands(const pcl::PointCloud<pcl::PointXYZ>& cloud, float band) {
   // Lowest and second lowest height per bin.
   std::fill(bands_.begin(), bands_.end(), Band{kInf, kInf});
   for (std::size_t i = 0; i < cloud.size(); ++i) {
-    const int b = grid.binOf(range[i]);  // -1 also for NaN
-    if (b < 0) {
+    if (cell_[i] < 0) {
       continue;
     }
-    Band& low = bands_[static_cast<std::size_t>(grid.segmentOf(position[i]) * grid.bins + b)];
+    Band& low = bands_[static_cast<std::size_t>(cell_[i])];
     const float z = cloud.points[i].z;
     if (z < low.low) {
       low.high = low.low;
@@ -68,15 +72,13 @@ void FloorCandidates::lowestBands(const pcl::PointCloud<pcl::PointXYZ>& cloud, c
 }
 
 void FloorCandidates::meanOfBands(const pcl::PointCloud<pcl::PointXYZ>& cloud, const std::vector<float>& range,
-                                  const std::vector<float>& position, const PolarGrid& grid,
                                   float half_width) {
   std::fill(sums_.begin(), sums_.end(), Sums{});
   for (std::size_t i = 0; i < cloud.size(); ++i) {
-    const int b = grid.binOf(range[i]);
-    if (b < 0) {
+    if (cell_[i] < 0) {
       continue;
     }
-    const std::size_t cell = static_cast<std::size_t>(grid.segmentOf(position[i]) * grid.bins + b);
+    const auto cell = static_cast<std::size_t>(cell_[i]);
     const pcl::PointXYZ& pt = cloud.points[i];
     const Band& band = bands_[cell];
     if (pt.z >= band.low && pt.z <= band.high) {

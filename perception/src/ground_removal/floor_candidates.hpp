@@ -41,12 +41,11 @@ class FloorCandidates {
     uint32_t below = 0;
   };
 
-  void lowestBands(const pcl::PointCloud<pcl::PointXYZ>& cloud, const std::vector<float>& range,
-                   const std::vector<float>& position, const PolarGrid& grid, float band);
-  void meanOfBands(const pcl::PointCloud<pcl::PointXYZ>& cloud, const std::vector<float>& range,
-                   const std::vector<float>& position, const PolarGrid& grid, float half_width);
+  void lowestBands(const pcl::PointCloud<pcl::PointXYZ>& cloud, float band);
+  void meanOfBands(const pcl::PointCloud<pcl::PointXYZ>& cloud, const std::vector<float>& range, float half_width);
   void steadyNoise(const PolarGrid& grid);
 
+  std::vector<int32_t> cell_;  // per point: its cell, -1 for none
   std::vector<Band> bands_;
   std::vector<Sums> sums_;
   std::vector<Candidate> candidates_;
